@@ -1,0 +1,116 @@
+#include "support/localweb.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+QString binDir() { return QStringLiteral(TEST_BIN_DIR); }
+
+LocalWeb::LocalWeb() = default;
+
+LocalWeb::~LocalWeb() { stop(); }
+
+bool LocalWeb::start(const QStringList& extraArgs) {
+    writeRoutes();
+    QStringList args = {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
+                        logPath(), QStringLiteral("--routes"),
+                        tmp_.filePath(QStringLiteral("routes.txt"))};
+    args += extraArgs;
+    proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    proc_.start(binDir() + QStringLiteral("/localweb"), args);
+    if (!proc_.waitForStarted(10000))
+        return false;
+    static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    QByteArray out;
+    QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired()) {
+        if (!proc_.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        out += proc_.readAllStandardOutput();
+        const auto m = listening.match(QString::fromUtf8(out));
+        if (m.hasMatch()) {
+            port_ = quint16(m.captured(1).toUInt());
+            return true;
+        }
+    }
+    return false;
+}
+
+void LocalWeb::stop() {
+    if (proc_.state() == QProcess::NotRunning)
+        return;
+    proc_.terminate();
+    if (!proc_.waitForFinished(5000)) {
+        proc_.kill();
+        proc_.waitForFinished(5000);
+    }
+}
+
+QString LocalWeb::proxy() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
+
+void LocalWeb::useAsProxy() const {
+    qputenv("http_proxy", proxy().toUtf8());
+    qputenv("no_proxy", "127.0.0.1,localhost");
+}
+
+QString LocalWeb::logPath() const { return tmp_.filePath(QStringLiteral("requests.log")); }
+
+void LocalWeb::route(const QString& url, const QByteArray& body, int status,
+                     const QString& charset) {
+    const QString name = QStringLiteral("body-%1").arg(++bodies_);
+    QFile f(tmp_.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(body);
+    f.close();
+    routes_.removeIf([&](const QStringList& r) { return r[0] == url; });
+    routes_ << QStringList{url, QString::number(status), charset, name};
+    writeRoutes();
+}
+
+void LocalWeb::clearRoutes() {
+    routes_.clear();
+    writeRoutes();
+}
+
+void LocalWeb::writeRoutes() {
+    QFile f(tmp_.filePath(QStringLiteral("routes.txt")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    for (const QStringList& r : routes_)
+        f.write(r.join(QLatin1Char('\t')).toUtf8() + '\n');
+}
+
+QList<QJsonObject> LocalWeb::requests() const {
+    QList<QJsonObject> out;
+    QFile f(logPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (doc.isObject())
+            out << doc.object();
+    }
+    return out;
+}
+
+QStringList LocalWeb::requestedUrls() const { return requestedUrls(QString()); }
+
+QStringList LocalWeb::requestedUrls(const QString& prefix) const {
+    QStringList out;
+    for (const QJsonObject& r : requests()) {
+        const QString url = r.value(QStringLiteral("url")).toString();
+        if (url.startsWith(prefix))
+            out << url;
+    }
+    return out;
+}
+
+void LocalWeb::clearLog() {
+    QFile f(logPath());
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.close();
+}

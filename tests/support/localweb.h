@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Runs the local stand-in for the outside web on a free loopback port for one test case or
+// test class, with its request log and a routes file of the test's own pages.
+class LocalWeb {
+public:
+    LocalWeb();
+    ~LocalWeb();
+
+    // Starts localweb and waits until it listens. Extra arguments such as "--latency-ms" go last.
+    bool start(const QStringList& extraArgs = {});
+    void stop();
+
+    quint16 port() const { return port_; }
+    // The proxy address to put in http_proxy.
+    QString proxy() const;
+    // Puts http_proxy (and a no_proxy for loopback) into this process's environment.
+    void useAsProxy() const;
+
+    // Serves `body` at `url` (a trailing "*" matches as a prefix). charset "raw" sends the
+    // bytes as they are, "gbk" converts the UTF-8 body to GBK first.
+    void route(const QString& url, const QByteArray& body, int status = 200,
+               const QString& charset = QStringLiteral("raw"));
+    void clearRoutes();
+
+    // Every request received so far, oldest first: objects with method, url and headers.
+    QList<QJsonObject> requests() const;
+    QStringList requestedUrls() const;
+    // Requested URLs that begin with `prefix`.
+    QStringList requestedUrls(const QString& prefix) const;
+    void clearLog();
+
+    QString logPath() const;
+    QString dir() const { return tmp_.path(); }
+
+private:
+    void writeRoutes();
+
+    QTemporaryDir tmp_;
+    QProcess proc_;
+    quint16 port_ = 0;
+    QList<QStringList> routes_;
+    int bodies_ = 0;
+};
+
+// The folder of the built programs (corvale, brenlo/lumetta, localweb).
+QString binDir();

@@ -1,0 +1,222 @@
+// The toolkit's HTTP fetch against the local stand-in web: bodies, charsets, failures, limits
+// and the exact request target on the wire.
+#include "support/localweb.h"
+#include "webkit/charset.h"
+#include "webkit/fetch.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+using namespace webkit;
+
+namespace {
+
+// Collects one GetResponse result.
+struct Result {
+    std::optional<QString> text;
+    bool ready() const { return text.has_value(); }
+};
+
+std::shared_ptr<Result> fetch(const QString& url, const QString& charset, QObject* context = nullptr) {
+    auto r = std::make_shared<Result>();
+    GetResponse(url, charset, context, [r](const QString& t) { r->text = t; });
+    return r;
+}
+
+} // namespace
+
+class TestFetch : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void bodiesInTheirCharsets();
+    void errorStatusGivesItsBody();
+    void emptyAndUnknownGiveEmptyText();
+    void transportFailuresEndWithEmptyText();
+    void stalledServerTimesOut();
+    void bodyLimit();
+    void redirects();
+    void requestTargetGoesOutAsBuilt();
+    void manyAtOnceWithoutBlocking();
+    void cancelAndContext();
+    void decoderDirectly();
+
+private:
+    LocalWeb web;
+    const QString site = QStringLiteral("http://www.qarvo.test");
+};
+
+void TestFetch::initTestCase() {
+    QVERIFY(web.start());
+    web.useAsProxy();
+}
+
+void TestFetch::init() {
+    FetchLimits limits;
+    limits.stallTimeoutS = 2;
+    limits.connectTimeoutMs = 3000;
+    Fetcher::instance().setLimits(limits);
+}
+
+void TestFetch::bodiesInTheirCharsets() {
+    const QString chinese = QStringLiteral("<html><body>变形金刚 中文页面 ed2k</body></html>");
+    web.route(site + QStringLiteral("/gbk.html"), chinese.toUtf8(), 200, QStringLiteral("gbk"));
+    web.route(site + QStringLiteral("/utf8.html"), chinese.toUtf8());
+    web.route(site + QStringLiteral("/bom.html"), QByteArray("\xEF\xBB\xBF") + chinese.toUtf8());
+
+    auto gbk = fetch(site + QStringLiteral("/gbk.html"), QStringLiteral("gbk"));
+    auto utf8 = fetch(site + QStringLiteral("/utf8.html"), QStringLiteral("utf-8"));
+    auto bom = fetch(site + QStringLiteral("/bom.html"), QStringLiteral("utf-8"));
+    // GBK bytes read as UTF-8 are not the page: the charset really is applied.
+    auto wrong = fetch(site + QStringLiteral("/gbk.html"), QStringLiteral("utf-8"));
+    QTRY_VERIFY(gbk->ready() && utf8->ready() && bom->ready() && wrong->ready());
+    QCOMPARE(*gbk->text, chinese);
+    QCOMPARE(*utf8->text, chinese);
+    QCOMPARE(*bom->text, chinese);
+    QVERIFY(!wrong->text->isEmpty());
+    QVERIFY(*wrong->text != chinese);
+}
+
+void TestFetch::errorStatusGivesItsBody() {
+    auto r = fetch(site + QStringLiteral("/__fault/status/404"), QStringLiteral("gbk"));
+    QTRY_VERIFY(r->ready());
+    QVERIFY2(r->text->contains(QStringLiteral("error 404")), qPrintable(*r->text));
+    auto five = fetch(site + QStringLiteral("/__fault/status/500"), QStringLiteral("gbk"));
+    QTRY_VERIFY(five->ready());
+    QVERIFY(five->text->contains(QStringLiteral("error 500")));
+}
+
+void TestFetch::emptyAndUnknownGiveEmptyText() {
+    web.route(site + QStringLiteral("/page.txt"), "some text");
+    auto empty = fetch(site + QStringLiteral("/__fault/empty"), QStringLiteral("gbk"));
+    auto unknown = fetch(site + QStringLiteral("/page.txt"), QStringLiteral("no-such-charset"));
+    auto nameless = fetch(site + QStringLiteral("/page.txt"), QString());
+    auto known = fetch(site + QStringLiteral("/page.txt"), QStringLiteral("gbk"));
+    QTRY_VERIFY(empty->ready() && unknown->ready() && nameless->ready() && known->ready());
+    QCOMPARE(*empty->text, QString());
+    QCOMPARE(*unknown->text, QString());
+    QCOMPARE(*nameless->text, QString());
+    QCOMPARE(*known->text, QStringLiteral("some text"));
+}
+
+void TestFetch::transportFailuresEndWithEmptyText() {
+    // Refused: a loopback port nobody listens on (loopback bypasses the proxy).
+    auto refused = fetch(QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("gbk"));
+    auto reset = fetch(site + QStringLiteral("/__fault/reset"), QStringLiteral("gbk"));
+    auto malformed = fetch(QStringLiteral("not a url at all"), QStringLiteral("gbk"));
+    auto scheme = fetch(QStringLiteral("file:///etc/passwd"), QStringLiteral("gbk"));
+    // Even a fetch that cannot start reports later, never inside the call.
+    auto empty = fetch(QString(), QStringLiteral("gbk"));
+    QVERIFY(!empty->ready());
+    QTRY_VERIFY_WITH_TIMEOUT(refused->ready() && reset->ready() && malformed->ready() &&
+                                 scheme->ready() && empty->ready(),
+                             10000);
+    for (const auto& r : {refused, reset, malformed, scheme, empty})
+        QCOMPARE(*r->text, QString());
+}
+
+void TestFetch::stalledServerTimesOut() {
+    QElapsedTimer clock;
+    clock.start();
+    auto r = fetch(site + QStringLiteral("/__fault/stall"), QStringLiteral("gbk"));
+    QTRY_VERIFY_WITH_TIMEOUT(r->ready(), 15000);
+    QCOMPARE(*r->text, QString());
+    // It ended because of the stall limit (2 s here), not anything sooner.
+    QVERIFY(clock.elapsed() >= 1500);
+}
+
+void TestFetch::bodyLimit() {
+    FetchLimits limits = Fetcher::instance().limits();
+    limits.maxBodyBytes = 1 << 20;
+    Fetcher::instance().setLimits(limits);
+    auto under = fetch(site + QStringLiteral("/__fault/big/1000000"), QStringLiteral("utf-8"));
+    auto over = fetch(site + QStringLiteral("/__fault/big/3000000"), QStringLiteral("utf-8"));
+    QTRY_VERIFY_WITH_TIMEOUT(under->ready() && over->ready(), 15000);
+    QCOMPARE(under->text->size(), 1000000);
+    QCOMPARE(*over->text, QString());
+    // The default limit is 32 MiB.
+    QCOMPARE(FetchLimits().maxBodyBytes, 32ll << 20);
+}
+
+void TestFetch::redirects() {
+    auto followed = fetch(site + QStringLiteral("/__fault/redirect/3"), QStringLiteral("gbk"));
+    auto loop = fetch(site + QStringLiteral("/__fault/redirect-loop"), QStringLiteral("gbk"));
+    QTRY_VERIFY_WITH_TIMEOUT(followed->ready() && loop->ready(), 10000);
+    QCOMPARE(*followed->text, QStringLiteral("arrived"));
+    QCOMPARE(*loop->text, QString());
+}
+
+void TestFetch::requestTargetGoesOutAsBuilt() {
+    web.clearLog();
+    const QString api =
+        QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=ed%32k%3A%2F%2F%7Cfile");
+    const QString typed = QStringLiteral("http://zhidao.baidu.com/search?&word=a b变+ed2k");
+    auto a = fetch(api, QStringLiteral("utf-8"));
+    auto b = fetch(typed, QStringLiteral("gbk"));
+    QTRY_VERIFY(a->ready() && b->ready());
+    const QStringList urls = web.requestedUrls();
+    QVERIFY2(urls.contains(api), qPrintable(urls.join(QLatin1Char('\n'))));
+    QVERIFY2(urls.contains(QStringLiteral("http://zhidao.baidu.com/search?&word=a%20b%E5%8F%98+ed2k")),
+             qPrintable(urls.join(QLatin1Char('\n'))));
+    QCOMPARE(requestTarget(QStringLiteral("a|b%7C\x01\x7F")), QByteArray("a|b%7C%01%7F"));
+}
+
+void TestFetch::manyAtOnceWithoutBlocking() {
+    // A stalled fetch is under way while others finish and timers keep firing.
+    auto stalled = fetch(site + QStringLiteral("/__fault/stall"), QStringLiteral("gbk"));
+    QList<std::shared_ptr<Result>> pages;
+    for (int i = 0; i < 20; ++i) {
+        web.route(site + QStringLiteral("/p%1.txt").arg(i), QByteArray::number(i));
+        pages << fetch(site + QStringLiteral("/p%1.txt").arg(i), QStringLiteral("gbk"));
+    }
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(10);
+    QTRY_VERIFY(std::all_of(pages.begin(), pages.end(), [](auto& p) { return p->ready(); }));
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(*pages[i]->text, QString::number(i));
+    QVERIFY(!stalled->ready());
+    QTRY_VERIFY(ticks >= 5);
+    QTRY_VERIFY_WITH_TIMEOUT(stalled->ready(), 15000);
+}
+
+void TestFetch::cancelAndContext() {
+    web.route(site + QStringLiteral("/c.txt"), "c");
+    bool called = false;
+    const quint64 id = GetResponse(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"), nullptr,
+                                   [&](const QString&) { called = true; });
+    Fetcher::instance().cancel(id);
+    Fetcher::instance().cancel(id); // twice is harmless
+    auto* context = new QObject;
+    bool contextCalled = false;
+    GetResponse(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"), context,
+                [&](const QString&) { contextCalled = true; });
+    delete context;
+    // A later fetch finishing proves the earlier ones had their chance.
+    auto later = fetch(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"));
+    QTRY_VERIFY(later->ready());
+    QTRY_COMPARE(Fetcher::instance().running(), 0);
+    QVERIFY(!called);
+    QVERIFY(!contextCalled);
+}
+
+void TestFetch::decoderDirectly() {
+    QCOMPARE(EncodingConvertor(QByteArray("\xD6\xD0\xCE\xC4"), QStringLiteral("gbk")),
+             QStringLiteral("中文"));
+    QCOMPARE(EncodingConvertor(QByteArray("abc"), QStringLiteral("bogus")), QString());
+    // Invalid bytes do not end the decoding: the text around them survives.
+    const QString bad = EncodingConvertor(QByteArray("a\xFF\xFF" "b\x81"), QStringLiteral("gbk"));
+    QVERIFY(bad.startsWith(QLatin1Char('a')));
+    QVERIFY(bad.contains(QLatin1Char('b')));
+    const QString badUtf8 = EncodingConvertor(QByteArray("x\xC3(y"), QStringLiteral("utf-8"));
+    QVERIFY(badUtf8.startsWith(QLatin1Char('x')) && badUtf8.endsWith(QLatin1Char('y')));
+}
+
+QTEST_GUILESS_MAIN(TestFetch)
+#include "test_fetch.moc"

@@ -1,0 +1,97 @@
+// The link patterns on the kinds of text the Q&A site and the play API send.
+#include "webkit/patterns.h"
+
+#include <QTest>
+
+using namespace webkit;
+
+class TestPatterns : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void patternsCompile();
+    void searchPageLinks();
+    void questionPageLinks();
+    void questionLinks();
+    void playAddress_data();
+    void playAddress();
+};
+
+void TestPatterns::patternsCompile() {
+    for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
+                   kPlayAddressPattern})
+        QVERIFY(Pattern(p).ok());
+}
+
+void TestPatterns::searchPageLinks() {
+    const Pattern p(kSearchPageLinkPattern);
+    const QString a = QStringLiteral("ed2k://|file|A.Film.avi|734003200|0123456789ABCDEF0123456789ABCDEF|/");
+    const QString b = QStringLiteral("ed2k://|file|%E7%94%B5%E5%BD%B1.rmvb|1342177280|FEDCBA9876543210FEDCBA9876543210|/");
+
+    // In double-quoted attributes the links stay apart, each with its closing slash.
+    QCOMPARE(p.matchAll(QStringLiteral("<a href=\"%1\">x</a><a href=\"%2\">y</a>").arg(a, b)),
+             QStringList({a, b}));
+    // Two links in one stretch of text without a double quote form one match.
+    const QString plain = QStringLiteral("<p>first %1<br>then %2 end</p>").arg(a, b);
+    QCOMPARE(p.matchAll(plain), QStringList({a + QStringLiteral("<br>then ") + b}));
+    // Line breaks do not stop the run before the size.
+    const QString multi = QStringLiteral("ed2k://|file|\nname.avi|12|abc|/");
+    QCOMPARE(p.matchAll(multi), QStringList({multi}));
+    // A one-character name is not matched; a double quote inside the name stops it.
+    QVERIFY(p.matchAll(QStringLiteral("ed2k://|file|a|1|abc|/")).isEmpty());
+    QVERIFY(p.matchAll(QStringLiteral("ed2k://|file|a\"b.avi|1|abc|/")).isEmpty());
+    // No closing slash: not a search-page link.
+    QVERIFY(p.matchAll(QStringLiteral("ed2k://|file|ab.avi|1|abc|")).isEmpty());
+    // Case matters.
+    QVERIFY(p.matchAll(QStringLiteral("ED2K://|FILE|ab.avi|1|abc|/")).isEmpty());
+}
+
+void TestPatterns::questionPageLinks() {
+    const Pattern p(kQuestionPageLinkPattern);
+    // The same link as on the search page, taken without its closing slash.
+    QCOMPARE(p.matchAll(QStringLiteral("<div class=\"a\">ed2k://|file|ab.avi|100|HASH_1|/</div>")),
+             QStringList({QStringLiteral("ed2k://|file|ab.avi|100|HASH_1|")}));
+    // Chinese text survives the round trip through the matcher.
+    const QString cn = QStringLiteral("ed2k://|file|变形金刚.rmvb|4700000000|ABCDEF|");
+    QCOMPARE(p.matchAll(QStringLiteral("答：") + cn + QStringLiteral("\"")), QStringList({cn}));
+}
+
+void TestPatterns::questionLinks() {
+    const Pattern p(kQuestionLinkPattern);
+    const QString page = QStringLiteral(
+        "<a href=\"http://zhidao.baidu.com/question/123.html\">q</a>"
+        "<a href=\"http://zhidao.baidu.com/question/123.html\">again</a>"
+        "<a href=\"http://zhidaoXbaiduYcom/question/7Zhtml\">dots match anything</a>"
+        "<a href=\"https://zhidao.baidu.com/question/9.html\">not http</a>"
+        "<a href=\"http://zhidao.baidu.com/question/.html\">no digits</a>");
+    QCOMPARE(p.matchAll(page), QStringList({QStringLiteral("http://zhidao.baidu.com/question/123.html"),
+                                            QStringLiteral("http://zhidao.baidu.com/question/123.html"),
+                                            QStringLiteral("http://zhidaoXbaiduYcom/question/7Zhtml")}));
+}
+
+void TestPatterns::playAddress_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("among other text")
+        << QStringLiteral("{\"url\":\"http://vod.example.com/high.php?k=a1b2\",\"x\":1}")
+        << QStringLiteral("http://vod.example.com/high.php?k=a1b2");
+    QTest::newRow("first of two") << QStringLiteral("http://a.b.c/high.x?k=1 http://d.e.f/high.y?k=2")
+                                  << QStringLiteral("http://a.b.c/high.x?k=1");
+    QTest::newRow("cut at a hyphen") << QStringLiteral("http://a.b.c/high.php?u=abc-def&x=1")
+                                     << QStringLiteral("http://a.b.c/high.php?u=abc");
+    QTest::newRow("two-letter key") << QStringLiteral("http://a.b.c/high.php?id=5") << QString();
+    QTest::newRow("four labels") << QStringLiteral("http://a.b.c.d/high.php?k=5") << QString();
+    QTest::newRow("two labels") << QStringLiteral("http://b.c/high.php?k=5") << QString();
+    QTest::newRow("hyphen in host") << QStringLiteral("http://a-1.b.c/high.php?k=5") << QString();
+    QTest::newRow("port") << QStringLiteral("http://a.b.c:80/high.php?k=5") << QString();
+    QTest::newRow("https") << QStringLiteral("https://a.b.c/high.php?k=5") << QString();
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestPatterns::playAddress() {
+    QFETCH(QString, reply);
+    QFETCH(QString, address);
+    QCOMPARE(Pattern(kPlayAddressPattern).firstMatch(reply), address);
+}
+
+QTEST_GUILESS_MAIN(TestPatterns)
+#include "test_patterns.moc"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace webkit {
+
+// Decodes bytes in the charset named by `encoding` (an ICU converter name such as "gbk" or
+// "utf-8"). Returns the empty text when the name is unknown or empty. A leading UTF-8
+// byte-order mark is skipped; invalid byte sequences become replacement characters.
+QString EncodingConvertor(const QByteArray& content, const QString& encoding);
+
+// GBK (Windows code page 936) bytes of one UTF-16 code unit: one or two bytes. A unit that GBK
+// cannot represent (a lone surrogate, a character outside the code page) gives "?".
+class GbkCodec {
+public:
+    GbkCodec();
+    ~GbkCodec();
+    GbkCodec(const GbkCodec&) = delete;
+    GbkCodec& operator=(const GbkCodec&) = delete;
+
+    QByteArray encode(QChar c);
+    // The character of a one- or two-byte GBK code; "?" when the code is no GBK character.
+    QString decode(int code);
+
+private:
+    struct Impl;
+    Impl* d;
+};
+
+} // namespace webkit

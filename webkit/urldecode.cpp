@@ -1,0 +1,182 @@
+#include "webkit/urldecode.h"
+
+#include "webkit/charset.h"
+
+#include <array>
+#include <optional>
+
+namespace webkit {
+
+namespace {
+
+int hexDigit(QChar c) {
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// Lead bytes of UTF-8 sequences: table[k] <= L < table[k + 1] announces k + 1 continuations.
+constexpr std::array<int, 6> kLeads = {192, 224, 240, 248, 252, 254};
+
+int leadIndex(int lead) {
+    for (int k = 4; k >= 0; --k)
+        if (kLeads[k] <= lead && lead < kLeads[k + 1])
+            return k;
+    return -1;
+}
+
+bool isContinuation(int b) { return b >= 128 && b <= 191; }
+
+enum Mode { Unknown = -1, Tentative = -2, Gbk = 0, Utf8 = 1 };
+
+// One decoding run. Positions are 1-based, as the walk is described in terms of them.
+class Decoder {
+public:
+    explicit Decoder(const QString& text) : t(text), n(text.size()) {}
+
+    QString run(int start) {
+        QString body;
+        int mode = Unknown;
+        for (int i = start; i <= n; ++i) {
+            const QChar ch = at(i);
+            if (ch != QLatin1Char('%')) {
+                body += ch;
+                continue;
+            }
+            const int b = hexAt(i + 1);
+            if (b >= 32 && b <= 127) {
+                body += QChar(b);
+                i += 2;
+            } else if (b >= 128) {
+                i += 2; // on the escape's second digit
+                if (mode == Unknown || mode == Tentative) {
+                    const int verdict = detect(b, i);
+                    const bool restart = (verdict == Gbk || verdict == Utf8) && mode == Tentative;
+                    mode = verdict;
+                    if (restart) {
+                        body.clear();
+                        i = start - 1;
+                        continue;
+                    }
+                }
+                if (mode == Utf8)
+                    decodeUtf8(b, i, body);
+                else
+                    decodeGbk(b, i, body);
+            }
+            // Any other value: the "%" is dropped and its two characters are read as text.
+        }
+        return body;
+    }
+
+private:
+    QChar at(int pos) const { return pos >= 1 && pos <= n ? t[pos - 1] : QChar(); }
+    bool exists(int pos) const { return pos >= 1 && pos <= n; }
+
+    int hexAt(int pos) const {
+        if (!exists(pos) || !exists(pos + 1))
+            return -1;
+        // Same verdict as URLDecode_Hex on the two characters, without building a string.
+        const int hi = hexDigit(t[pos - 1]);
+        const int lo = hexDigit(t[pos]);
+        return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+    }
+
+    int detect(int lead, int i) const {
+        const int k = leadIndex(lead);
+        if (k < 0)
+            return Gbk;
+        for (int j = 0; j <= k; ++j)
+            if (!isContinuation(hexAt(i + 3 * j + 2)))
+                return Gbk;
+        return k == 0 ? Tentative : Utf8;
+    }
+
+    void decodeUtf8(int lead, int& i, QString& body) const {
+        const int k = leadIndex(lead);
+        if (k < 0)
+            return;
+        qint64 scale = 1;
+        for (int j = 0; j <= k; ++j)
+            scale *= 64;
+        const qint64 base = qint64(lead ^ kLeads[k]) * scale;
+        qint64 u = 0;
+        for (int j = 0; j <= k; ++j) {
+            const int c = hexAt(i + 2);
+            i += 3;
+            if (!isContinuation(c))
+                return;
+            scale /= 64;
+            u += qint64(c & 63) * scale;
+        }
+        const qint64 code = base + u;
+        if (code <= 0xFFFF)
+            body += QChar(char16_t(code));
+    }
+
+    void decodeGbk(int lead, int& i, QString& body) {
+        int code;
+        const int c = hexAt(i + 2);
+        if (c > 0) {
+            code = lead * 256 + c;
+            i += 3;
+        } else {
+            // The trail byte stands as a plain character right after the escape.
+            if (!exists(i + 1)) {
+                return;
+            }
+            code = lead * 256 + singleByteCode(at(i + 1));
+            i += 1;
+        }
+        body += gbk().decode(code);
+    }
+
+    int singleByteCode(QChar c) {
+        if (c.unicode() < 0x80)
+            return c.unicode();
+        const QByteArray bytes = gbk().encode(c);
+        return bytes.size() == 1 ? uchar(bytes[0]) : '?';
+    }
+
+    GbkCodec& gbk() {
+        if (!codec)
+            codec.emplace();
+        return *codec;
+    }
+
+    const QString& t;
+    const int n;
+    std::optional<GbkCodec> codec;
+};
+
+} // namespace
+
+int URLDecode_Hex(const QString& h) {
+    const QString s = h.trimmed();
+    if (s.size() != 2)
+        return -1;
+    const int hi = hexDigit(s[0]);
+    const int lo = hexDigit(s[1]);
+    if (hi < 0 || lo < 0)
+        return -1;
+    return hi * 16 + lo;
+}
+
+QString URLDecode(const QString& urlcode) {
+    QString text = urlcode;
+    text.replace(QLatin1Char('+'), QLatin1Char(' '));
+    const int first = int(text.indexOf(QLatin1Char('%'))) + 1;
+    if (first == 0 || text.size() < 3)
+        return text;
+    // The text before the first escape passes unchanged; from there on the walk reads every
+    // character, so text after the last escape, valid or not, is kept as plain text once.
+    Decoder decoder(text);
+    return text.left(first - 1) + decoder.run(first);
+}
+
+} // namespace webkit
