@@ -17,9 +17,9 @@ QByteArray toGbk(const QString& text) {
     UErrorCode err = U_ZERO_ERROR;
     UConverter* cnv = ucnv_open("gbk", &err);
     QByteArray out(text.size() * 2 + 16, '\0');
-    const int32_t n = ucnv_fromUChars(cnv, out.data(), int32_t(out.size()),
-                                      reinterpret_cast<const UChar*>(text.utf16()),
-                                      int32_t(text.size()), &err);
+    const int32_t n =
+        ucnv_fromUChars(cnv, out.data(), int32_t(out.size()),
+                        reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()), &err);
     ucnv_close(cnv);
     out.resize(n);
     return out;
@@ -30,12 +30,12 @@ QByteArray ordinaryPage(qsizetype bytes) {
     QByteArray out = toGbk(QStringLiteral("<html><head><title>搜索结果</title></head><body>"));
     for (int n = 0; out.size() < bytes; ++n) {
         out += toGbk(QStringLiteral(
-                    "<div class=\"answer\"><p>网友推荐：这部电影很好看，高清版本下载地址如下，"
-                    "请用电驴打开。</p><a href=\"ed2k://|file|%%E7%%94%%B5%%E5%%BD%%B1%1.rmvb|"
-                    "734003200|0123456789ABCDEF0123456789ABCD%2|/\">下载</a> 或者 "
-                    "ed2k://|file|The.Film.%1.mkv|1342177280|FEDCBA98765432100123456789AB%2|/ "
-                    "<a href=\"http://zhidao.baidu.com/question/%1.html\">更多</a></div>\n")
-                    .arg(n)
+                         "<div class=\"answer\"><p>网友推荐：这部电影很好看，高清版本下载地址如下，"
+                         "请用电驴打开。</p><a href=\"ed2k://|file|%%E7%%94%%B5%%E5%%BD%%B1%1.rmvb|"
+                         "734003200|0123456789ABCDEF0123456789ABCD%2|/\">下载</a> 或者 "
+                         "ed2k://|file|The.Film.%1.mkv|1342177280|FEDCBA98765432100123456789AB%2|/ "
+                         "<a href=\"http://zhidao.baidu.com/question/%1.html\">更多</a></div>\n")
+                         .arg(n)
                          .arg(n % 100, 4, 10, QLatin1Char('0')));
     }
     out += "</body></html>";

@@ -22,7 +22,8 @@ void TestEncoding::encoders_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("output");
     auto row = [](const char* routine, const QString& in, const QString& out) {
-        QTest::addRow("%s %s", routine, qPrintable(in)) << QString::fromLatin1(routine) << in << out;
+        QTest::addRow("%s %s", routine, qPrintable(in))
+            << QString::fromLatin1(routine) << in << out;
     };
     const QString link = QStringLiteral("ed2k://|file|a.avi|1|/");
     row("portal", QStringLiteral("电影 2012"), QStringLiteral("%B5%E7%D3%B0%202012"));

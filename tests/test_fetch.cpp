@@ -21,7 +21,8 @@ struct Result {
     bool ready() const { return text.has_value(); }
 };
 
-std::shared_ptr<Result> fetch(const QString& url, const QString& charset, QObject* context = nullptr) {
+std::shared_ptr<Result> fetch(const QString& url, const QString& charset,
+                              QObject* context = nullptr) {
     auto r = std::make_shared<Result>();
     GetResponse(url, charset, context, [r](const QString& t) { r->text = t; });
     return r;
@@ -161,8 +162,9 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
     QTRY_VERIFY(a->ready() && b->ready());
     const QStringList urls = web.requestedUrls();
     QVERIFY2(urls.contains(api), qPrintable(urls.join(QLatin1Char('\n'))));
-    QVERIFY2(urls.contains(QStringLiteral("http://zhidao.baidu.com/search?&word=a%20b%E5%8F%98+ed2k")),
-             qPrintable(urls.join(QLatin1Char('\n'))));
+    QVERIFY2(
+        urls.contains(QStringLiteral("http://zhidao.baidu.com/search?&word=a%20b%E5%8F%98+ed2k")),
+        qPrintable(urls.join(QLatin1Char('\n'))));
     QCOMPARE(requestTarget(QStringLiteral("a|b%7C\x01\x7F")), QByteArray("a|b%7C%01%7F"));
 }
 
@@ -211,7 +213,9 @@ void TestFetch::decoderDirectly() {
              QStringLiteral("中文"));
     QCOMPARE(EncodingConvertor(QByteArray("abc"), QStringLiteral("bogus")), QString());
     // Invalid bytes do not end the decoding: the text around them survives.
-    const QString bad = EncodingConvertor(QByteArray("a\xFF\xFF" "b\x81"), QStringLiteral("gbk"));
+    const QString bad = EncodingConvertor(QByteArray("a\xFF\xFF"
+                                                     "b\x81"),
+                                          QStringLiteral("gbk"));
     QVERIFY(bad.startsWith(QLatin1Char('a')));
     QVERIFY(bad.contains(QLatin1Char('b')));
     const QString badUtf8 = EncodingConvertor(QByteArray("x\xC3(y"), QStringLiteral("utf-8"));

@@ -24,8 +24,10 @@ void TestPatterns::patternsCompile() {
 
 void TestPatterns::searchPageLinks() {
     const Pattern p(kSearchPageLinkPattern);
-    const QString a = QStringLiteral("ed2k://|file|A.Film.avi|734003200|0123456789ABCDEF0123456789ABCDEF|/");
-    const QString b = QStringLiteral("ed2k://|file|%E7%94%B5%E5%BD%B1.rmvb|1342177280|FEDCBA9876543210FEDCBA9876543210|/");
+    const QString a =
+        QStringLiteral("ed2k://|file|A.Film.avi|734003200|0123456789ABCDEF0123456789ABCDEF|/");
+    const QString b = QStringLiteral(
+        "ed2k://|file|%E7%94%B5%E5%BD%B1.rmvb|1342177280|FEDCBA9876543210FEDCBA9876543210|/");
 
     // In double-quoted attributes the links stay apart, each with its closing slash.
     QCOMPARE(p.matchAll(QStringLiteral("<a href=\"%1\">x</a><a href=\"%2\">y</a>").arg(a, b)),
@@ -57,15 +59,16 @@ void TestPatterns::questionPageLinks() {
 
 void TestPatterns::questionLinks() {
     const Pattern p(kQuestionLinkPattern);
-    const QString page = QStringLiteral(
-        "<a href=\"http://zhidao.baidu.com/question/123.html\">q</a>"
-        "<a href=\"http://zhidao.baidu.com/question/123.html\">again</a>"
-        "<a href=\"http://zhidaoXbaiduYcom/question/7Zhtml\">dots match anything</a>"
-        "<a href=\"https://zhidao.baidu.com/question/9.html\">not http</a>"
-        "<a href=\"http://zhidao.baidu.com/question/.html\">no digits</a>");
-    QCOMPARE(p.matchAll(page), QStringList({QStringLiteral("http://zhidao.baidu.com/question/123.html"),
-                                            QStringLiteral("http://zhidao.baidu.com/question/123.html"),
-                                            QStringLiteral("http://zhidaoXbaiduYcom/question/7Zhtml")}));
+    const QString page =
+        QStringLiteral("<a href=\"http://zhidao.baidu.com/question/123.html\">q</a>"
+                       "<a href=\"http://zhidao.baidu.com/question/123.html\">again</a>"
+                       "<a href=\"http://zhidaoXbaiduYcom/question/7Zhtml\">dots match anything</a>"
+                       "<a href=\"https://zhidao.baidu.com/question/9.html\">not http</a>"
+                       "<a href=\"http://zhidao.baidu.com/question/.html\">no digits</a>");
+    QCOMPARE(p.matchAll(page),
+             QStringList({QStringLiteral("http://zhidao.baidu.com/question/123.html"),
+                          QStringLiteral("http://zhidao.baidu.com/question/123.html"),
+                          QStringLiteral("http://zhidaoXbaiduYcom/question/7Zhtml")}));
 }
 
 void TestPatterns::playAddress_data() {
@@ -74,7 +77,8 @@ void TestPatterns::playAddress_data() {
     QTest::newRow("among other text")
         << QStringLiteral("{\"url\":\"http://vod.example.com/high.php?k=a1b2\",\"x\":1}")
         << QStringLiteral("http://vod.example.com/high.php?k=a1b2");
-    QTest::newRow("first of two") << QStringLiteral("http://a.b.c/high.x?k=1 http://d.e.f/high.y?k=2")
+    QTest::newRow("first of two") << QStringLiteral(
+                                         "http://a.b.c/high.x?k=1 http://d.e.f/high.y?k=2")
                                   << QStringLiteral("http://a.b.c/high.x?k=1");
     QTest::newRow("cut at a hyphen") << QStringLiteral("http://a.b.c/high.php?u=abc-def&x=1")
                                      << QStringLiteral("http://a.b.c/high.php?u=abc");

@@ -70,7 +70,9 @@ GbkCodec::GbkCodec() : d(new Impl) {
     }
 }
 
-GbkCodec::~GbkCodec() { delete d; }
+GbkCodec::~GbkCodec() {
+    delete d;
+}
 
 QByteArray GbkCodec::encode(QChar c) {
     if (c.unicode() < 0x80)

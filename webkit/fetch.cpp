@@ -195,9 +195,15 @@ Fetcher::~Fetcher() {
     curl_multi_cleanup(d->multi);
 }
 
-void Fetcher::setLimits(const FetchLimits& limits) { d->limits = limits; }
-FetchLimits Fetcher::limits() const { return d->limits; }
-int Fetcher::running() const { return int(d->transfers.size()); }
+void Fetcher::setLimits(const FetchLimits& limits) {
+    d->limits = limits;
+}
+FetchLimits Fetcher::limits() const {
+    return d->limits;
+}
+int Fetcher::running() const {
+    return int(d->transfers.size());
+}
 
 quint64 Fetcher::get(const QString& url, Done done) {
     auto t = std::make_unique<Impl::Transfer>();

@@ -12,10 +12,10 @@ namespace webkit {
 
 // Bounds on every fetch. The defaults are what a browser would put up with.
 struct FetchLimits {
-    int connectTimeoutMs = 30'000;     // to open the connection
-    int stallTimeoutS = 60;            // no byte received for this long ends the fetch
-    int totalTimeoutMs = 300'000;      // a whole fetch, however slowly it trickles
-    qint64 maxBodyBytes = 32ll << 20;  // a larger body ends the fetch with nothing
+    int connectTimeoutMs = 30'000;    // to open the connection
+    int stallTimeoutS = 60;           // no byte received for this long ends the fetch
+    int totalTimeoutMs = 300'000;     // a whole fetch, however slowly it trickles
+    qint64 maxBodyBytes = 32ll << 20; // a larger body ends the fetch with nothing
     int maxRedirects = 10;
 };
 

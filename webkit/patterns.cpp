@@ -4,8 +4,7 @@
 
 namespace webkit {
 
-const std::string_view kSearchPageLinkPattern =
-    R"(ed2k\:\/\/\|file\|[\S\s][^\x22]+\|\d+\|\w+\|\/)";
+const std::string_view kSearchPageLinkPattern = R"(ed2k\:\/\/\|file\|[\S\s][^\x22]+\|\d+\|\w+\|\/)";
 const std::string_view kQuestionPageLinkPattern = R"(ed2k\:\/\/\|file\|[\S\s][^\x22]+\|\d+\|\w+\|)";
 const std::string_view kQuestionLinkPattern = R"(http\:\/\/zhidao.baidu.com\/question\/\d+.html)";
 const std::string_view kPlayAddressPattern = R"(http\:\/\/\w+\.\w+\.\w+\/high\.\w+\?\w\x3d\w+)";
@@ -30,7 +29,9 @@ Pattern::Pattern(std::string_view pattern)
 
 Pattern::~Pattern() = default;
 
-bool Pattern::ok() const { return re->ok(); }
+bool Pattern::ok() const {
+    return re->ok();
+}
 
 QStringList Pattern::matchAll(const QString& text) const {
     QStringList out;

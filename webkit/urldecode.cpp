@@ -30,7 +30,9 @@ int leadIndex(int lead) {
     return -1;
 }
 
-bool isContinuation(int b) { return b >= 128 && b <= 191; }
+bool isContinuation(int b) {
+    return b >= 128 && b <= 191;
+}
 
 enum Mode { Unknown = -1, Tentative = -2, Gbk = 0, Utf8 = 1 };
 

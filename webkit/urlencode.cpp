@@ -13,7 +13,9 @@ void appendEscape(QString& out, unsigned byte) {
     out += QLatin1Char(hex[byte & 0xF]);
 }
 
-bool isAsciiLetter(unsigned b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+bool isAsciiLetter(unsigned b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
 
 QString gbkEncode(const QString& text, bool keepDigitsAndMarks) {
     static const QString passed = QStringLiteral("-,.0123456789/");
@@ -45,11 +47,15 @@ QString gbkEncode(const QString& text, bool keepDigitsAndMarks) {
 } // namespace
 
 namespace portal {
-QString URLEncode(const QString& strURL) { return gbkEncode(strURL, true); }
+QString URLEncode(const QString& strURL) {
+    return gbkEncode(strURL, true);
+}
 } // namespace portal
 
 namespace player {
-QString URLEncode(const QString& strURL) { return gbkEncode(strURL, false); }
+QString URLEncode(const QString& strURL) {
+    return gbkEncode(strURL, false);
+}
 } // namespace player
 
 QString UTF8_URLEncoding(const QString& szInput) {

@@ -6,23 +6,28 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
-QString binDir() { return QStringLiteral(TEST_BIN_DIR); }
+QString binDir() {
+    return QStringLiteral(TEST_BIN_DIR);
+}
 
 LocalWeb::LocalWeb() = default;
 
-LocalWeb::~LocalWeb() { stop(); }
+LocalWeb::~LocalWeb() {
+    stop();
+}
 
 bool LocalWeb::start(const QStringList& extraArgs) {
     writeRoutes();
-    QStringList args = {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
-                        logPath(), QStringLiteral("--routes"),
-                        tmp_.filePath(QStringLiteral("routes.txt"))};
+    QStringList args = {QStringLiteral("--port"),   QStringLiteral("0"),
+                        QStringLiteral("--log"),    logPath(),
+                        QStringLiteral("--routes"), tmp_.filePath(QStringLiteral("routes.txt"))};
     args += extraArgs;
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc_.start(binDir() + QStringLiteral("/localweb"), args);
     if (!proc_.waitForStarted(10000))
         return false;
-    static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    static const QRegularExpression listening(
+        QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
     QByteArray out;
     QDeadlineTimer deadline(15000);
     while (!deadline.hasExpired()) {
@@ -48,14 +53,18 @@ void LocalWeb::stop() {
     }
 }
 
-QString LocalWeb::proxy() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
+QString LocalWeb::proxy() const {
+    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+}
 
 void LocalWeb::useAsProxy() const {
     qputenv("http_proxy", proxy().toUtf8());
     qputenv("no_proxy", "127.0.0.1,localhost");
 }
 
-QString LocalWeb::logPath() const { return tmp_.filePath(QStringLiteral("requests.log")); }
+QString LocalWeb::logPath() const {
+    return tmp_.filePath(QStringLiteral("requests.log"));
+}
 
 void LocalWeb::route(const QString& url, const QByteArray& body, int status,
                      const QString& charset) {
@@ -97,7 +106,9 @@ QList<QJsonObject> LocalWeb::requests() const {
     return out;
 }
 
-QStringList LocalWeb::requestedUrls() const { return requestedUrls(QString()); }
+QStringList LocalWeb::requestedUrls() const {
+    return requestedUrls(QString());
+}
 
 QStringList LocalWeb::requestedUrls(const QString& prefix) const {
     QStringList out;

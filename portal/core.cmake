@@ -1,0 +1,9 @@
+add_library(portal_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/results.h ${CMAKE_CURRENT_LIST_DIR}/results.cpp
+)
+target_include_directories(portal_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(portal_core PUBLIC webkit Qt6::Core)
+target_sources(portal_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/search.h ${CMAKE_CURRENT_LIST_DIR}/search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/headless.h ${CMAKE_CURRENT_LIST_DIR}/headless.cpp
+)

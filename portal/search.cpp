@@ -1,0 +1,129 @@
+#include "portal/search.h"
+
+#include "webkit/fetch.h"
+#include "webkit/patterns.h"
+#include "webkit/urlencode.h"
+
+#include <QSet>
+
+#include <memory>
+
+namespace portal {
+
+namespace {
+const QString kCharset = QStringLiteral("gbk");
+
+const webkit::Pattern& searchPageLinks() {
+    static const webkit::Pattern p(webkit::kSearchPageLinkPattern);
+    return p;
+}
+const webkit::Pattern& questionPageLinks() {
+    static const webkit::Pattern p(webkit::kQuestionPageLinkPattern);
+    return p;
+}
+const webkit::Pattern& questionLinks() {
+    static const webkit::Pattern p(webkit::kQuestionLinkPattern);
+    return p;
+}
+} // namespace
+
+LinkSearch::LinkSearch(QObject* parent) : QObject(parent) {}
+
+LinkSearch::~LinkSearch() {
+    cancel();
+}
+
+QString LinkSearch::searchAddress(const QString& keyword) {
+    return QStringLiteral("http://") + webkit::kQnaHost + QStringLiteral("/search?&word=") +
+           keyword + QStringLiteral("+ed2k");
+}
+
+quint64 LinkSearch::fetch(const QString& url, std::function<void(const QString&)> done) {
+    const quint64 generation = generation_;
+    auto id = std::make_shared<quint64>(0);
+    *id = webkit::GetResponse(url, kCharset, this,
+                              [this, generation, id, done = std::move(done)](const QString& page) {
+                                  if (generation != generation_)
+                                      return;
+                                  inFlight_.removeOne(*id);
+                                  done(page);
+                              });
+    inFlight_ << *id;
+    return *id;
+}
+
+void LinkSearch::cancel() {
+    for (quint64 id : std::as_const(inFlight_))
+        webkit::Fetcher::instance().cancel(id);
+    inFlight_.clear();
+    ++generation_;
+    running_ = false;
+    searchPageLinks_.reset();
+    questionsKnown_ = false;
+    questions_.clear();
+    questionLinks_.clear();
+    nextQuestion_ = 0;
+    readingQuestions_ = 0;
+}
+
+void LinkSearch::huoquindex(const QString& keyword) {
+    cancel();
+    running_ = true;
+    // The two requests for the search page go out together: the first carries the keyword
+    // encoded and gives the page's links, the second carries it as typed and gives the
+    // question links.
+    fetch(searchAddress(webkit::portal::URLEncode(keyword)), [this](const QString& page) {
+        searchPageLinks_ = searchPageLinks().matchAll(page);
+        finishIfDone();
+    });
+    fetch(searchAddress(keyword), [this](const QString& page) { huolianjie(page); });
+}
+
+void LinkSearch::huolianjie(const QString& page) {
+    // Every distinct question link once, at its first occurrence.
+    QSet<QString> seen;
+    for (const QString& link : questionLinks().matchAll(page)) {
+        if (seen.contains(link))
+            continue;
+        seen.insert(link);
+        questions_ << link;
+    }
+    questionLinks_.resize(questions_.size());
+    questionsKnown_ = true;
+    fetchQuestions();
+    finishIfDone();
+}
+
+void LinkSearch::fetchQuestions() {
+    while (readingQuestions_ < kParallelPages && nextQuestion_ < questions_.size()) {
+        const int index = nextQuestion_++;
+        ++readingQuestions_;
+        fetch(questions_[index], [this, index](const QString& page) { neiye(index, page); });
+    }
+}
+
+void LinkSearch::neiye(int index, const QString& page) {
+    questionLinks_[index] = questionPageLinks().matchAll(page);
+    --readingQuestions_;
+    fetchQuestions();
+    finishIfDone();
+}
+
+void LinkSearch::finishIfDone() {
+    if (!running_ || !searchPageLinks_ || !questionsKnown_ || readingQuestions_ > 0 ||
+        nextQuestion_ < questions_.size())
+        return;
+    QStringList links = *searchPageLinks_;
+    for (const auto& pageLinks : std::as_const(questionLinks_))
+        links += *pageLinks;
+    running_ = false;
+    inFlight_.clear();
+    searchPageLinks_.reset();
+    questionsKnown_ = false;
+    questions_.clear();
+    questionLinks_.clear();
+    nextQuestion_ = 0;
+    Q_EMIT finished(links);
+}
+
+} // namespace portal

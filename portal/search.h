@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace portal {
+
+// The link search over the Q&A site: the search page for the keyword plus "+ed2k" is asked
+// twice (once with the keyword GBK-encoded, for its eD2k links; once as typed, for its question
+// links), then every distinct question page is read for more links. The links come out in the
+// order of a one-by-one run: the search page's, then each question page's in the order its link
+// first appears. The pages are fetched concurrently, a few question pages at a time.
+class LinkSearch : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkSearch(QObject* parent = nullptr);
+    ~LinkSearch() override;
+
+    // How many question pages are read at once.
+    static constexpr int kParallelPages = 6;
+
+    // The search page address for a keyword part, encoded or not.
+    static QString searchAddress(const QString& keyword);
+
+    // Starts a search for `keyword` as typed. A search still running is dropped first: nothing
+    // of it is reported.
+    void huoquindex(const QString& keyword);
+    // Drops the running search, if any.
+    void cancel();
+    bool running() const { return running_; }
+
+Q_SIGNALS:
+    // The search ended; `links` is empty when nothing was found.
+    void finished(const QStringList& links);
+
+private:
+    void huolianjie(const QString& page);
+    void neiye(int index, const QString& page);
+    void fetchQuestions();
+    void finishIfDone();
+    quint64 fetch(const QString& url, std::function<void(const QString&)> done);
+
+    bool running_ = false;
+    quint64 generation_ = 0;
+    QList<quint64> inFlight_;
+    std::optional<QStringList> searchPageLinks_;
+    bool questionsKnown_ = false;
+    QStringList questions_;
+    QList<std::optional<QStringList>> questionLinks_;
+    int nextQuestion_ = 0;
+    int readingQuestions_ = 0;
+};
+
+} // namespace portal

@@ -1,0 +1,111 @@
+// Rows of the result list built from harvested links.
+#include "portal/results.h"
+
+#include <QTest>
+
+using namespace portal;
+
+class TestResults : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sizes_data();
+    void sizes();
+    void rows();
+    void malformedPiecesKeepTheirPlace();
+    void edurlJoinsEveryLink();
+};
+
+void TestResults::sizes_data() {
+    QTest::addColumn<QString>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("0") << "0"
+                       << " 0M";
+    QTest::newRow("just under 1 MiB") << "1048575"
+                                      << " 0M";
+    QTest::newRow("700 MiB") << "734003200"
+                             << " 700M";
+    QTest::newRow("exactly 1024 MiB") << "1073741824"
+                                      << " 1024M";
+    QTest::newRow("one byte more") << "1073741825"
+                                   << " 1G";
+    QTest::newRow("1.25 GiB, tie to even") << "1342177280"
+                                           << " 1.2G";
+    QTest::newRow("1.75 GiB, tie to even") << "1879048192"
+                                           << " 1.8G";
+    QTest::newRow("2 GiB without .0") << "2147483648"
+                                      << " 2G";
+    QTest::newRow("4.4G") << "4700000000"
+                          << " 4.4G";
+    QTest::newRow("huge") << "1099511627776000"
+                          << " 1024000G";
+    QTest::newRow("not a number") << "12ab"
+                                  << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("sign") << "-5"
+                          << "";
+}
+
+void TestResults::sizes() {
+    QFETCH(QString, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(displaySize(bytes), shown);
+}
+
+void TestResults::rows() {
+    const QStringList links = {
+        QStringLiteral("ed2k://|file|%E7%94%B5%E5%BD%B1.rmvb|734003200|ABC|/"),
+        QStringLiteral("ed2k://|file|a.b.mkv|4700000000|ABC|"),
+        QStringLiteral("ed2k://|file|noformat|1|ABC|"),
+        QStringLiteral("ed2k://|file|ends.|1|ABC|"),
+        QStringLiteral("ed2k://|file|%D6%D0%CE%C4.avi|2147483648|ABC|/"),
+        // A match that spans two links shows the first one's name and size.
+        QStringLiteral("ed2k://|file|first.avi|1048576|H1|/ text ed2k://|file|second.mkv|9|H2|/"),
+        QStringLiteral("ed2k://|file|a.b.mkv|4700000000|ABC|"),
+    };
+    const QList<ResultRow> rows = zairuRows(links);
+    QCOMPARE(rows.size(), links.size());
+    auto check = [&](int i, const char* id, const QString& name, const char* size,
+                     const QString& fmt) {
+        QCOMPARE(rows[i].id, QString::fromLatin1(id));
+        QCOMPARE(rows[i].name, name);
+        QCOMPARE(rows[i].size, QString::fromLatin1(size));
+        QCOMPARE(rows[i].format, fmt);
+    };
+    check(0, "1", QStringLiteral("电影.rmvb"), " 700M", QStringLiteral("rmvb"));
+    check(1, "2", QStringLiteral("a.b.mkv"), " 4.4G", QStringLiteral("mkv"));
+    check(2, "3", QStringLiteral("noformat"), " 0M", QStringLiteral("noformat"));
+    check(3, "4", QStringLiteral("ends."), " 0M", QString());
+    check(4, "5", QStringLiteral("中文.avi"), " 2G", QStringLiteral("avi"));
+    check(5, "6", QStringLiteral("first.avi"), " 1M", QStringLiteral("avi"));
+    // The same link twice gives two rows.
+    check(6, "7", QStringLiteral("a.b.mkv"), " 4.4G", QStringLiteral("mkv"));
+}
+
+void TestResults::malformedPiecesKeepTheirPlace() {
+    const QList<ResultRow> rows = zairuRows(
+        {QStringLiteral("garbage"), QStringLiteral("ed2k://|file|"),
+         QStringLiteral("ed2k://|file|a|b.avi|12|H|"), QStringLiteral("ed2k://|file||5|H|"),
+         QStringLiteral("ed2k://|file|x*y.avi|5|H|")});
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0].id, QStringLiteral("1"));
+    QCOMPARE(rows[0].name, QString());
+    QCOMPARE(rows[0].size, QString());
+    QCOMPARE(rows[1].name, QString());
+    // A "|" in the name moves the size out of place: no size rather than a wrong one.
+    QCOMPARE(rows[2].name, QStringLiteral("a"));
+    QCOMPARE(rows[2].size, QString());
+    QCOMPARE(rows[3].name, QString());
+    QCOMPARE(rows[3].size, QStringLiteral(" 0M"));
+    // A "*" inside a link no longer cuts it.
+    QCOMPARE(rows[4].id, QStringLiteral("5"));
+    QCOMPARE(rows[4].name, QStringLiteral("x*y.avi"));
+}
+
+void TestResults::edurlJoinsEveryLink() {
+    QCOMPARE(edurlText({}), QString());
+    QCOMPARE(edurlText({QStringLiteral("a"), QStringLiteral("b*c")}), QStringLiteral("a*b*c*"));
+}
+
+QTEST_GUILESS_MAIN(TestResults)
+#include "test_results.moc"

@@ -1,0 +1,203 @@
+// The link search against pages served by localweb: what goes on the wire, what is harvested
+// and in which order, and how a search ends or is replaced.
+#include "portal/search.h"
+#include "support/localweb.h"
+#include "webkit/fetch.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace portal;
+
+namespace {
+
+const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
+const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
+
+QString link(const QString& name, const char* size = "734003200", bool slash = true) {
+    return QStringLiteral("ed2k://|file|%1|%2|0123456789ABCDEF0123456789ABCDEF|%3")
+        .arg(name, QString::fromLatin1(size), slash ? QStringLiteral("/") : QString());
+}
+
+QString attr(const QString& l) {
+    return QStringLiteral("<a href=\"%1\">下载</a>\n").arg(l);
+}
+QString questionRef(int n) {
+    return QStringLiteral("<a href=\"%1\">问题</a>\n").arg(kQuestion.arg(n));
+}
+
+QStringList run(LinkSearch& search, const QString& keyword) {
+    QSignalSpy done(&search, &LinkSearch::finished);
+    search.huoquindex(keyword);
+    if (!done.wait(15000))
+        return {QStringLiteral("<no result>")};
+    return done.first().first().toStringList();
+}
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void addressesOnTheWire();
+    void harvestOrderAndDuplicates();
+    void questionPagesAreReadOnceEach();
+    void failedPagesYieldNothingButTheSearchGoesOn();
+    void nothingFound();
+    void newSearchReplacesTheRunningOne();
+    void questionPagesAreFetchedConcurrentlyButBounded();
+
+private:
+    LocalWeb web;
+};
+
+void TestSearch::initTestCase() {
+    QVERIFY(web.start());
+    web.useAsProxy();
+}
+
+void TestSearch::init() {
+    web.clearRoutes();
+    web.clearLog();
+}
+
+void TestSearch::addressesOnTheWire() {
+    LinkSearch search;
+    run(search, QStringLiteral("abc"));
+    QCOMPARE(web.requestedUrls(kSearch), QStringList({kSearch + QStringLiteral("abc+ed2k"),
+                                                      kSearch + QStringLiteral("abc+ed2k")}));
+
+    // A leading blank and a Chinese character: encoded in GBK in the first request, as typed
+    // (escaped only where a request line needs it) in the second.
+    web.clearLog();
+    run(search, QStringLiteral(" a b电"));
+    QStringList urls = web.requestedUrls(kSearch);
+    urls.sort();
+    QStringList expected = {kSearch + QStringLiteral("%20a%20b%B5%E7+ed2k"),
+                            kSearch + QStringLiteral("%20a%20b%E7%94%B5+ed2k")};
+    expected.sort();
+    QCOMPARE(urls, expected);
+}
+
+void TestSearch::harvestOrderAndDuplicates() {
+    const QString a = link(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"));
+    const QString b = link(QStringLiteral("The.Film.mkv"), "4700000000");
+    const QString q1 = link(QStringLiteral("问题一.avi"), "1", false);
+    const QString q2 = link(QStringLiteral("question.two.mp4"), "2", false);
+    // The search page: two links in attributes, two in one quote-free stretch of answer text,
+    // a one-character name, and question links 2 then 1.
+    const QString page = attr(a) + attr(b) +
+                         QStringLiteral("<p>答案：%1 和 %2 都可以</p>\n").arg(a, b) +
+                         attr(link(QStringLiteral("x"))) + questionRef(2) + questionRef(1);
+    web.route(kSearch + QStringLiteral("films+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+    web.route(kQuestion.arg(1), (QStringLiteral("<p>") + q1 + QStringLiteral("/</p>")).toUtf8(),
+              200, QStringLiteral("gbk"));
+    // Question page 2 repeats a search-page link: it is kept twice, without its slash here.
+    web.route(
+        kQuestion.arg(2),
+        (QStringLiteral("<div class=\"a\">%1</div><div class=\"a\">%2</div>").arg(q2, b)).toUtf8(),
+        200, QStringLiteral("gbk"));
+    LinkSearch search;
+    const QStringList links = run(search, QStringLiteral("films"));
+    const QString bare = b.chopped(1);
+    QCOMPARE(links, QStringList({a, b, a + QStringLiteral(" 和 ") + b, q2, bare, q1}));
+}
+
+void TestSearch::questionPagesAreReadOnceEach() {
+    // Eight distinct question pages, one named three times, and more pages than are read at once.
+    QString page;
+    for (int n = 1; n <= 8; ++n)
+        page += questionRef(n);
+    page += questionRef(3) + questionRef(3);
+    web.route(kSearch + QStringLiteral("many+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+    QStringList expected;
+    for (int n = 1; n <= 8; ++n) {
+        const QString l = link(QStringLiteral("page%1.avi").arg(n), "5", false);
+        web.route(kQuestion.arg(n), (QStringLiteral("<p>%1</p>").arg(l)).toUtf8(), 200,
+                  QStringLiteral("gbk"));
+        expected << l;
+    }
+    LinkSearch search;
+    QCOMPARE(run(search, QStringLiteral("many")), expected);
+    QCOMPARE(web.requestedUrls(kQuestion.arg(3)).size(), 1);
+    QCOMPARE(web.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")).size(), 8);
+}
+
+void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
+    // First request fine, second (as typed) fails: the first pass's links are still listed and
+    // no question page is read.
+    const QString a = link(QStringLiteral("kept.avi"));
+    web.route(kSearch + QStringLiteral("%B5%E7+ed2k"), (attr(a) + questionRef(7)).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kSearch + QStringLiteral("%E7%94%B5+ed2k"), QByteArray(), 500);
+    LinkSearch search;
+    QCOMPARE(run(search, QStringLiteral("电")), QStringList({a}));
+    QVERIFY(web.requestedUrls(kQuestion.arg(7)).isEmpty());
+
+    // A question page that fails or is empty gives nothing; the next one still counts.
+    const QString b = link(QStringLiteral("second.avi"), "9", false);
+    web.route(kSearch + QStringLiteral("qs+ed2k"),
+              (questionRef(1) + questionRef(2) + questionRef(3)).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kQuestion.arg(1), QByteArray(), 200);
+    web.route(kQuestion.arg(2), QByteArray("<html>not found</html>"), 404);
+    web.route(kQuestion.arg(3), (QStringLiteral("<p>%1</p>").arg(b)).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    QCOMPARE(run(search, QStringLiteral("qs")), QStringList({b}));
+}
+
+void TestSearch::nothingFound() {
+    web.route(kSearch + QStringLiteral("zzz+ed2k"), QByteArray("<html>没有找到</html>"), 200,
+              QStringLiteral("gbk"));
+    LinkSearch search;
+    QCOMPARE(run(search, QStringLiteral("zzz")), QStringList());
+    QVERIFY(!search.running());
+}
+
+void TestSearch::newSearchReplacesTheRunningOne() {
+    const QString a = link(QStringLiteral("old.avi"));
+    const QString b = link(QStringLiteral("new.avi"));
+    web.route(kSearch + QStringLiteral("old+ed2k"), (attr(a) + questionRef(11)).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kQuestion.arg(11), link(QStringLiteral("oldq.avi"), "1", false).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    LinkSearch search;
+    QSignalSpy done(&search, &LinkSearch::finished);
+    search.huoquindex(QStringLiteral("old"));
+    search.huoquindex(QStringLiteral("new"));
+    QVERIFY(done.wait(15000));
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(done.first().first().toStringList(), QStringList({b}));
+    // Whatever of the old search was already under way has ended, and reported nothing.
+    QTRY_COMPARE(webkit::Fetcher::instance().running(), 0);
+    QCOMPARE(done.size(), 1);
+    QVERIFY(!search.running());
+}
+
+void TestSearch::questionPagesAreFetchedConcurrentlyButBounded() {
+    LocalWeb slow;
+    QVERIFY(slow.start({QStringLiteral("--latency-ms"), QStringLiteral("150")}));
+    slow.useAsProxy();
+    QString page;
+    for (int n = 1; n <= 14; ++n)
+        page += questionRef(n);
+    slow.route(kSearch + QStringLiteral("slow+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+    int peak = 0;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout,
+            [&] { peak = std::max(peak, webkit::Fetcher::instance().running()); });
+    probe.start(5);
+    LinkSearch search;
+    run(search, QStringLiteral("slow"));
+    web.useAsProxy();
+    QCOMPARE(slow.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")).size(), 14);
+    QVERIFY2(peak <= 6, qPrintable(QString::number(peak)));
+    QVERIFY2(peak >= 3, qPrintable(QString::number(peak)));
+}
+
+QTEST_GUILESS_MAIN(TestSearch)
+#include "test_search.moc"

@@ -1,0 +1,137 @@
+// The start-up version check, both variants, against version files served by localweb.
+#include "support/localweb.h"
+#include "webkit/fetch.h"
+#include "webkit/versioncheck.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace webkit;
+using Variant = VersionCheck::Variant;
+
+class TestVersionCheck : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void addresses();
+    void flow_data();
+    void flow();
+    void failedFetches();
+    void numbers();
+    void openable();
+
+private:
+    LocalWeb web;
+};
+
+void TestVersionCheck::initTestCase() {
+    QVERIFY(web.start());
+    web.useAsProxy();
+}
+
+void TestVersionCheck::addresses() {
+    VersionCheck portal(Variant::Portal);
+    VersionCheck player(Variant::Player);
+    QCOMPARE(portal.versionUrl(), QStringLiteral("http://www.qarvo.test/d.txt"));
+    QCOMPARE(portal.downloadUrl(), QStringLiteral("http://www.qarvo.test/up.txt"));
+    QCOMPARE(player.versionUrl(), QStringLiteral("http://www.qarvo.test//yun.txt"));
+    QCOMPARE(player.downloadUrl(), QStringLiteral("http://www.qarvo.test//yunup.txt"));
+}
+
+void TestVersionCheck::flow_data() {
+    QTest::addColumn<int>("variant");
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<bool>("announced");
+    QTest::addColumn<int>("versionFetches");
+    for (int v : {int(Variant::Portal), int(Variant::Player)}) {
+        const char* name = v == int(Variant::Portal) ? "portal" : "player";
+        QTest::addRow("%s 1", name) << v << QByteArray("1") << false << 2;
+        QTest::addRow("%s 2", name) << v << QByteArray("2") << true << 2;
+        QTest::addRow("%s 0", name) << v << QByteArray("0") << false << 2;
+        QTest::addRow("%s -1", name) << v << QByteArray("-1") << false << 2;
+        QTest::addRow("%s 99", name) << v << QByteArray("99") << true << 2;
+        QTest::addRow("%s 100", name) << v << QByteArray("100") << false << 1;
+        QTest::addRow("%s 2 and a line break", name) << v << QByteArray("2\r\n") << false << 1;
+        QTest::addRow("%s letters", name) << v << QByteArray("ab") << false << 2;
+        QTest::addRow("%s empty", name) << v << QByteArray() << false << 2;
+    }
+}
+
+void TestVersionCheck::flow() {
+    QFETCH(int, variant);
+    QFETCH(QByteArray, version);
+    QFETCH(bool, announced);
+    QFETCH(int, versionFetches);
+    VersionCheck check{Variant(variant)};
+    web.route(check.versionUrl(), version);
+    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    web.clearLog();
+    QSignalSpy news(&check, &VersionCheck::newVersion);
+    QSignalSpy done(&check, &VersionCheck::finished);
+    check.pdup();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(news.size(), announced ? 1 : 0);
+    if (announced)
+        QCOMPARE(news[0][0].toString(), QStringLiteral("http://www.qarvo.test/download.html"));
+    // The version file once or twice, then the download file only when announced, in order.
+    QStringList expected;
+    for (int i = 0; i < versionFetches; ++i)
+        expected << check.versionUrl();
+    if (announced)
+        expected << check.downloadUrl();
+    QCOMPARE(web.requestedUrls(QStringLiteral("http://www.qarvo.test/")), expected);
+}
+
+void TestVersionCheck::failedFetches() {
+    // No answer at all: the empty text passes the length test and is no number.
+    VersionCheck check(Variant::Portal);
+    web.route(check.versionUrl(), "");
+    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    QSignalSpy news(&check, &VersionCheck::newVersion);
+    QSignalSpy done(&check, &VersionCheck::finished);
+    web.route(check.versionUrl(), "");
+    check.pdup();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(news.size(), 0); // both answers empty: no number, nothing announced
+
+    // A download file that cannot be fetched still gives the announcement, with empty text.
+    VersionCheck again(Variant::Portal);
+    web.route(again.versionUrl(), "5");
+    web.route(again.downloadUrl(), "", 404);
+    QSignalSpy news2(&again, &VersionCheck::newVersion);
+    QSignalSpy done2(&again, &VersionCheck::finished);
+    again.pdup();
+    QVERIFY(done2.wait(10000));
+    QCOMPARE(news2.size(), 1);
+    QCOMPARE(news2[0][0].toString(), QString());
+}
+
+void TestVersionCheck::numbers() {
+    const auto portal = Variant::Portal;
+    const auto player = Variant::Player;
+    QVERIFY(VersionCheck::announces(QStringLiteral("2"), portal));
+    QVERIFY(VersionCheck::announces(QStringLiteral("2.5"), player));
+    QVERIFY(!VersionCheck::announces(QStringLiteral("1.9"), player)); // rounded down to 1
+    QVERIFY(!VersionCheck::announces(QStringLiteral("-0.5"), player));
+    QVERIFY(VersionCheck::announces(QStringLiteral("32767"), portal));
+    QVERIFY(!VersionCheck::announces(QStringLiteral("32768"), portal)); // does not fit 16 bits
+    QVERIFY(VersionCheck::announces(QStringLiteral("32768"), player));
+    QVERIFY(VersionCheck::announces(QStringLiteral(" +3 "), portal));
+    QVERIFY(!VersionCheck::announces(QStringLiteral("inf"), player));
+    QVERIFY(!VersionCheck::announces(QStringLiteral("nan"), player));
+    QVERIFY(!VersionCheck::announces(QStringLiteral("<html>error</html>"), portal));
+}
+
+void TestVersionCheck::openable() {
+    QVERIFY(VersionCheck::openable(QStringLiteral("http://www.qarvo.test/download.html")));
+    QVERIFY(VersionCheck::openable(QStringLiteral("https://example.org/get")));
+    QVERIFY(!VersionCheck::openable(QString()));
+    QVERIFY(!VersionCheck::openable(QStringLiteral("/usr/bin/xterm")));
+    QVERIFY(!VersionCheck::openable(QStringLiteral("file:///etc/passwd")));
+    QVERIFY(!VersionCheck::openable(QStringLiteral("javascript:alert(1)")));
+    QVERIFY(!VersionCheck::openable(QStringLiteral("http://www.qarvo.test/download.html\r\n")));
+    QVERIFY(!VersionCheck::openable(QStringLiteral("http:///nohost")));
+}
+
+QTEST_GUILESS_MAIN(TestVersionCheck)
+#include "test_versioncheck.moc"
