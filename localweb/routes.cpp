@@ -79,12 +79,16 @@ std::vector<Route> RouteTable::load() const {
         if (line.empty() || line.front() == '#')
             continue;
         const std::vector<std::string> fields = splitTabs(line);
-        const auto status = fields.size() == 4 ? parseDecimal(fields[1]) : std::nullopt;
-        const bool charsetOk = fields.size() == 4 && (fields[2] == "raw" || fields[2] == "gbk");
+        const bool shapeOk = fields.size() == 4 || fields.size() == 5;
+        const auto status = shapeOk ? parseDecimal(fields[1]) : std::nullopt;
+        const bool charsetOk = shapeOk && (fields[2] == "raw" || fields[2] == "gbk");
+        const auto delay =
+            fields.size() == 5 ? parseDecimal(fields[4]) : std::optional<std::uint64_t>(0);
         if (!status || *status < 100 || *status > 999 || !charsetOk || fields[0].empty() ||
-            fields[3].empty()) {
-            std::cerr << "localweb: " << file_.string() << ":" << lineNumber
-                      << ": ignored (expected URL<TAB>STATUS<TAB>raw|gbk<TAB>BODYFILE)\n";
+            fields[3].empty() || !delay || *delay > 600000) {
+            std::cerr
+                << "localweb: " << file_.string() << ":" << lineNumber
+                << ": ignored (expected URL<TAB>STATUS<TAB>raw|gbk<TAB>BODYFILE[<TAB>DELAY_MS])\n";
             continue;
         }
         Route route;
@@ -96,6 +100,7 @@ std::vector<Route> RouteTable::load() const {
         route.status = static_cast<int>(*status);
         route.gbk = fields[2] == "gbk";
         route.bodyFile = fields[3];
+        route.delayMs = static_cast<long long>(*delay);
         if (route.bodyFile.is_relative())
             route.bodyFile = folder / route.bodyFile;
         routes.push_back(std::move(route));
@@ -129,6 +134,7 @@ std::optional<RouteAnswer> RouteTable::lookup(const std::string& url) {
         return answer;
     }
     answer.status = best->status;
+    answer.delayMs = best->delayMs;
     answer.contentType = isHtmlFile(best->bodyFile) ? "text/html" : "text/plain";
     if (best->gbk) {
         std::string_view text = *data;

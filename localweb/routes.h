@@ -16,6 +16,7 @@ struct Route {
     int status = 200;
     bool gbk = false; // convert the UTF-8 file to GBK before sending
     std::filesystem::path bodyFile;
+    long long delayMs = 0; // optional fifth field: hold the answer back this long
 };
 
 // What a route answers: the body is read from its file on every request.
@@ -23,6 +24,7 @@ struct RouteAnswer {
     int status = 200;
     std::string contentType;
     std::string body;
+    long long delayMs = 0;
 };
 
 class RouteTable {

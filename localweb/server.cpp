@@ -118,6 +118,12 @@ void Proxy::handle(const httplib::Request& req, httplib::Response& res) {
     }
     if (readOnly && routes_) {
         if (auto answer = routes_->lookup(in.url)) {
+            if (answer->delayMs > 0 &&
+                !waitUnlessStopped(std::chrono::milliseconds(answer->delayMs))) {
+                res.status = 503;
+                res.set_header("Connection", "close");
+                return;
+            }
             res.status = answer->status;
             res.set_content(answer->body, answer->contentType);
             return;

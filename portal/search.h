@@ -32,6 +32,8 @@ public:
     // Drops the running search, if any.
     void cancel();
     bool running() const { return running_; }
+    // Question pages being read right now.
+    int questionPagesInFlight() const { return readingQuestions_; }
 
 Q_SIGNALS:
     // The search ended; `links` is empty when nothing was found.

@@ -187,11 +187,11 @@ void TestSearch::questionPagesAreFetchedConcurrentlyButBounded() {
         page += questionRef(n);
     slow.route(kSearch + QStringLiteral("slow+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
     int peak = 0;
+    LinkSearch search;
     QTimer probe;
     connect(&probe, &QTimer::timeout,
-            [&] { peak = std::max(peak, webkit::Fetcher::instance().running()); });
+            [&] { peak = std::max(peak, search.questionPagesInFlight()); });
     probe.start(5);
-    LinkSearch search;
     run(search, QStringLiteral("slow"));
     web.useAsProxy();
     QCOMPARE(slow.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")).size(), 14);

@@ -66,15 +66,15 @@ QString LocalWeb::logPath() const {
     return tmp_.filePath(QStringLiteral("requests.log"));
 }
 
-void LocalWeb::route(const QString& url, const QByteArray& body, int status,
-                     const QString& charset) {
+void LocalWeb::route(const QString& url, const QByteArray& body, int status, const QString& charset,
+                     int delayMs) {
     const QString name = QStringLiteral("body-%1").arg(++bodies_);
     QFile f(tmp_.filePath(name));
     if (f.open(QIODevice::WriteOnly))
         f.write(body);
     f.close();
     routes_.removeIf([&](const QStringList& r) { return r[0] == url; });
-    routes_ << QStringList{url, QString::number(status), charset, name};
+    routes_ << QStringList{url, QString::number(status), charset, name, QString::number(delayMs)};
     writeRoutes();
 }
 

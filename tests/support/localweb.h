@@ -26,9 +26,10 @@ public:
     void useAsProxy() const;
 
     // Serves `body` at `url` (a trailing "*" matches as a prefix). charset "raw" sends the
-    // bytes as they are, "gbk" converts the UTF-8 body to GBK first.
+    // bytes as they are, "gbk" converts the UTF-8 body to GBK first. A delay holds the answer
+    // back that many milliseconds.
     void route(const QString& url, const QByteArray& body, int status = 200,
-               const QString& charset = QStringLiteral("raw"));
+               const QString& charset = QStringLiteral("raw"), int delayMs = 0);
     void clearRoutes();
 
     // Every request received so far, oldest first: objects with method, url and headers.
