@@ -68,7 +68,10 @@ QString LocalWeb::logPath() const {
 
 void LocalWeb::route(const QString& url, const QByteArray& body, int status, const QString& charset,
                      int delayMs) {
-    const QString name = QStringLiteral("body-%1").arg(++bodies_);
+    // localweb sends .html files as HTML, anything else as plain text.
+    const bool html = body.trimmed().startsWith('<');
+    const QString name =
+        QStringLiteral("body-%1%2").arg(++bodies_).arg(html ? QStringLiteral(".html") : QString());
     QFile f(tmp_.filePath(name));
     if (f.open(QIODevice::WriteOnly))
         f.write(body);

@@ -1,0 +1,132 @@
+// Start-up time of the portal: from starting corvale to its window on screen, and to the end of
+// the start page's load, once with the vendor site answering at once (through localweb) and once
+// with it unreachable (the proxy names a closed port). Needs a display: run it under xvfb-run.
+//
+//     bench_portal_start [RUNS]
+#include "support/localweb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTextStream>
+
+#include <algorithm>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+struct Run {
+    std::optional<qint64> shown;  // ms from the start of the process
+    std::optional<qint64> loaded; // ms from the start of the process
+    bool loadedOk = false;
+};
+
+// Starts corvale with its start-up trace on and reads the trace until the page has loaded.
+Run startOnce(const QString& proxy) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("http_proxy"), proxy);
+    env.insert(QStringLiteral("no_proxy"), QStringLiteral("127.0.0.1,localhost"));
+    env.insert(QStringLiteral("CORVALE_TRACE"), QStringLiteral("1"));
+    if (geteuid() == 0)
+        env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+
+    QProcess corvale;
+    corvale.setProcessEnvironment(env);
+    corvale.setStandardOutputFile(QProcess::nullDevice());
+    corvale.setReadChannel(QProcess::StandardError);
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    corvale.start(binDir() + QStringLiteral("/corvale"), {});
+    if (!corvale.waitForStarted(10000))
+        return run;
+    QByteArray pending;
+    while (!run.loaded && clock.elapsed() < 60000 && corvale.state() == QProcess::Running) {
+        if (!corvale.waitForReadyRead(1000))
+            continue;
+        pending += corvale.readAllStandardError();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            if (line.startsWith("shown ") && !run.shown)
+                run.shown = clock.elapsed();
+            else if (line.startsWith("loaded ") && !run.loaded) {
+                run.loaded = clock.elapsed();
+                run.loadedOk = line.endsWith(" ok");
+            }
+        }
+    }
+    corvale.terminate();
+    if (!corvale.waitForFinished(10000)) {
+        corvale.kill();
+        corvale.waitForFinished(10000);
+    }
+    return run;
+}
+
+QString summary(QList<qint64> ms) {
+    if (ms.isEmpty())
+        return QStringLiteral("none");
+    std::sort(ms.begin(), ms.end());
+    return QStringLiteral("%1 ms (%2..%3)").arg(ms[ms.size() / 2]).arg(ms.first()).arg(ms.last());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        out << "bench_portal_start needs a display; run it as: xvfb-run -a " << argv[0] << "\n";
+        return 1;
+    }
+
+    LocalWeb web;
+    if (!web.start()) {
+        out << "bench_portal_start: localweb did not start\n";
+        return 1;
+    }
+    // A port that nothing listens on.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+
+    const struct {
+        const char* name;
+        QString proxy;
+    } cases[] = {
+        {"vendor site answering", web.proxy()},
+        {"vendor site unreachable", QStringLiteral("http://127.0.0.1:%1").arg(closedPort)}};
+
+    out << "corvale start-up, " << runs << " runs each; median (min..max) from process start\n";
+    bool goalMet = true;
+    for (const auto& c : cases) {
+        QList<qint64> shown, loaded;
+        int loadedOk = 0;
+        startOnce(c.proxy); // a first start warms the file cache, not counted
+        for (int i = 0; i < runs; ++i) {
+            const Run r = startOnce(c.proxy);
+            if (r.shown)
+                shown << *r.shown;
+            if (r.loaded)
+                loaded << *r.loaded;
+            loadedOk += r.loadedOk ? 1 : 0;
+        }
+        out << "  " << c.name << ":\n"
+            << "    window shown       " << summary(shown) << "\n"
+            << "    start page ended   " << summary(loaded) << ", loaded in " << loadedOk << " of "
+            << runs << "\n";
+        out.flush();
+        if (shown.size() < runs || *std::max_element(shown.begin(), shown.end()) > 1000)
+            goalMet = false;
+    }
+    out << "goal: the window shows within 1000 ms in every run of both cases: "
+        << (goalMet ? "met" : "NOT met") << "\n";
+    return 0;
+}

@@ -1,0 +1,239 @@
+#include "portal/browserhost.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+namespace portal {
+
+namespace {
+
+const QString kScriptName = QStringLiteral("portal-external");
+const QString kChannelObject = QStringLiteral("external");
+
+// Defines window.external in a new document. The channel library is wrapped in the same
+// function so that it leaves no names behind in the page. Until the channel is connected the
+// values are those the window had when the document was created, and HelloWorld calls wait in
+// a queue; once connected the values follow the window and the queue is sent in order.
+// The channel reaches the top document only: a frame hands its calls to the top document, which
+// takes them only from frames inside it. A frame's values are those of its creation.
+const char kBridge[] = R"JS(
+    var values = %1;
+    var relayKey = %2;
+    var isTop = window.top === window;
+    var remote = null;
+    var waiting = [];
+    function text(value) {
+        return value === undefined || value === null ? '' : String(value);
+    }
+    function value(name) {
+        return remote ? remote[name] : values[name];
+    }
+    function call(URL) {
+        if (remote)
+            remote.HelloWorld(URL);
+        else
+            waiting.push(URL);
+    }
+    var external = Object.freeze({
+        HelloWorld: function (link) {
+            var URL = text(link);
+            if (isTop) {
+                call(URL);
+                return;
+            }
+            var message = {};
+            message[relayKey] = URL;
+            try {
+                window.top.postMessage(message, '*');
+            } catch (e) {
+            }
+        },
+        get edurl() { return value('edurl'); },
+        get qjym() { return value('qjym'); },
+        get anzt() { return value('anzt'); }
+    });
+    try {
+        Object.defineProperty(window, 'external',
+                              { value: external, writable: false, configurable: false });
+    } catch (e) {
+    }
+    if (!isTop)
+        return;
+
+    function isInnerFrame(source, frames, depth) {
+        for (var i = 0; i < frames.length; ++i) {
+            if (frames[i] === source || (depth < 16 && isInnerFrame(source, frames[i].frames, depth + 1)))
+                return true;
+        }
+        return false;
+    }
+    window.addEventListener('message', function (event) {
+        var data = event.data;
+        if (!data || typeof data !== 'object' || typeof data[relayKey] !== 'string' ||
+            Object.keys(data).length !== 1 || !isInnerFrame(event.source, window.frames, 0))
+            return;
+        call(data[relayKey]);
+    });
+
+    var connected = false;
+    function connect() {
+        if (connected || typeof qt !== 'object' || !qt || !qt.webChannelTransport)
+            return;
+        connected = true;
+        new QWebChannel(qt.webChannelTransport, function (channel) {
+            remote = channel.objects.%3;
+            var calls = waiting;
+            waiting = [];
+            for (var i = 0; i < calls.length; ++i)
+                remote.HelloWorld(calls[i]);
+        });
+    }
+    connect();
+    if (!connected)
+        document.addEventListener('DOMContentLoaded', connect);
+)JS";
+
+QString channelLibrary() {
+    QFile f(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+External::External(Launch launch, QObject* parent) : QObject(parent), launch_(std::move(launch)) {
+    setObjectName(kChannelObject);
+}
+
+void External::setEdurl(const QString& edurl) {
+    if (edurl == edurl_)
+        return;
+    edurl_ = edurl;
+    Q_EMIT edurlChanged();
+}
+
+void External::setQjym(const QString& qjym) {
+    if (qjym == qjym_)
+        return;
+    qjym_ = qjym;
+    Q_EMIT qjymChanged();
+}
+
+void External::setAnzt(int anzt) {
+    if (anzt == anzt_)
+        return;
+    anzt_ = anzt;
+    Q_EMIT anztChanged();
+}
+
+void External::HelloWorld(const QString& URL) {
+    if (launch_)
+        launch_(URL);
+}
+
+BrowserHost::BrowserHost(QWebEngineView* view, External* external)
+    : QObject(view), view_(view), external_(external), channel_(new QWebChannel(this)),
+      channelLibrary_(channelLibrary()) {
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+
+    channel_->registerObject(kChannelObject, external_);
+    view->page()->setWebChannel(channel_, QWebEngineScript::MainWorld);
+    installScript();
+    connect(external_, &External::edurlChanged, this, &BrowserHost::installScript);
+    connect(external_, &External::qjymChanged, this, &BrowserHost::installScript);
+    connect(external_, &External::anztChanged, this, &BrowserHost::installScript);
+
+    // The widget that takes the page's input is created and replaced by the engine as pages
+    // come and go, so shortcuts are caught on their way to any widget inside the view.
+    qApp->installEventFilter(this);
+}
+
+void BrowserHost::installScript() {
+    if (!view_)
+        return;
+    const QJsonObject values{{QStringLiteral("edurl"), external_->edurl()},
+                             {QStringLiteral("qjym"), external_->qjym()},
+                             {QStringLiteral("anzt"), external_->anzt()}};
+    const QString bridge = QString::fromLatin1(kBridge).arg(
+        QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)),
+        QStringLiteral("'corvale.external.HelloWorld'"), kChannelObject);
+
+    QWebEngineScript script;
+    script.setName(kScriptName);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral("(function () {\n'use strict';\nvar module;\n") +
+                         channelLibrary_ + QStringLiteral("\n") + bridge +
+                         QStringLiteral("\n})();\n"));
+
+    QWebEngineScriptCollection& scripts = view_->page()->scripts();
+    for (const QWebEngineScript& old : scripts.find(kScriptName))
+        scripts.remove(old);
+    scripts.insert(script);
+}
+
+bool BrowserHost::isNavigationShortcut(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        return mouse->button() == Qt::BackButton || mouse->button() == Qt::ForwardButton;
+    }
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods =
+            key->modifiers() &
+            (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        switch (key->key()) {
+        case Qt::Key_Back:
+        case Qt::Key_Forward:
+        case Qt::Key_Refresh:
+        case Qt::Key_Reload:
+        case Qt::Key_HomePage:
+        case Qt::Key_F5:
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+            return mods == Qt::AltModifier;
+        case Qt::Key_R:
+            return mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
+        default:
+            break;
+        }
+        return key->matches(QKeySequence::Back) || key->matches(QKeySequence::Forward) ||
+               key->matches(QKeySequence::Refresh);
+    }
+    default:
+        return false;
+    }
+}
+
+bool BrowserHost::eventFilter(QObject* watched, QEvent* event) {
+    if (!view_ || !watched->isWidgetType() || !isNavigationShortcut(event))
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget != view_ && !view_->isAncestorOf(widget))
+        return false;
+    // Accepting the override keeps any shortcut of the window from taking the key; the key
+    // itself then never reaches the page's widget.
+    if (event->type() == QEvent::ShortcutOverride)
+        event->accept();
+    return true;
+}
+
+} // namespace portal

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QWebChannel;
+class QWebEngineView;
+
+namespace portal {
+
+// What page script reaches as window.external: HelloWorld and three read-only values of the
+// window. Nothing else of the window is published to pages.
+class External : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString edurl READ edurl NOTIFY edurlChanged)
+    Q_PROPERTY(QString qjym READ qjym NOTIFY qjymChanged)
+    Q_PROPERTY(int anzt READ anzt NOTIFY anztChanged)
+public:
+    using Launch = std::function<void(const QString&)>;
+
+    explicit External(Launch launch, QObject* parent = nullptr);
+
+    QString edurl() const { return edurl_; }
+    QString qjym() const { return qjym_; }
+    int anzt() const { return anzt_; }
+
+    void setEdurl(const QString& edurl);
+    void setQjym(const QString& qjym);
+    void setAnzt(int anzt);
+
+public Q_SLOTS:
+    void HelloWorld(const QString& URL);
+
+Q_SIGNALS:
+    void edurlChanged();
+    void qjymChanged();
+    void anztChanged();
+
+private:
+    Launch launch_;
+    QString edurl_;
+    QString qjym_;
+    int anzt_ = 0;
+};
+
+// Hosts the pages of one browser view the way the portal wants them: no context menu, none of
+// the browser's own back/forward/reload shortcuts (keys or mouse buttons), and window.external
+// defined in every document, top page and frames alike, before any of the page's own script
+// runs. Calls that a page makes before the bridge is connected wait and go out in order.
+class BrowserHost : public QObject {
+    Q_OBJECT
+public:
+    BrowserHost(QWebEngineView* view, External* external);
+
+    // Whether a key or mouse event would make the browser go back, forward or reload.
+    static bool isNavigationShortcut(const QEvent* event);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void installScript();
+
+    QPointer<QWebEngineView> view_;
+    External* external_;
+    QWebChannel* channel_;
+    QString channelLibrary_;
+};
+
+} // namespace portal

@@ -1,0 +1,329 @@
+#include "portal/form1.h"
+
+#include "portal/browserhost.h"
+#include "portal/results.h"
+#include "webkit/versioncheck.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <iterator>
+
+// Resources of a static library are not registered on their own.
+static void initPortalResources() {
+    Q_INIT_RESOURCE(portal);
+}
+
+namespace portal {
+
+namespace {
+
+// The window is laid out in twips, 15 to a pixel.
+constexpr double kTwipsPerPixel = 15.0;
+
+int px(double twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
+
+QRect twipsRect(double left, double top, double width, double height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// How long the version check waits at most for the start page to begin arriving.
+constexpr int kVersionCheckLatestMs = 2000;
+
+const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
+const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
+
+QPixmap bitmap(const char* name) {
+    return QPixmap(QStringLiteral(":/portal/") + QString::fromLatin1(name));
+}
+
+// Each resize assignment on its own: one that the control cannot take (a negative size) is
+// skipped and leaves the control as it was.
+void setLeft(QWidget* w, double twips) {
+    w->move(px(twips), w->y());
+}
+
+void setWidth(QWidget* w, double twips) {
+    if (twips < 0)
+        return;
+    w->resize(px(twips), w->height());
+}
+
+void setHeight(QWidget* w, double twips) {
+    if (twips < 0)
+        return;
+    w->resize(w->width(), px(twips));
+}
+
+} // namespace
+
+ClickableBitmap::ClickableBitmap(QWidget* parent) : QLabel(parent) {}
+
+void ClickableBitmap::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        pressed_ = true;
+    QLabel::mousePressEvent(event);
+}
+
+void ClickableBitmap::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = event->button() == Qt::LeftButton && pressed_ &&
+                       rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        pressed_ = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click)
+        Q_EMIT clicked();
+}
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    initPortalResources();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：") +
+                   QStringLiteral("yun.qarvo.test"));
+    setWindowIcon(QIcon(bitmap("icon.png")));
+    QFont windowFont(QStringLiteral("WenQuanYi Zen Hei"));
+    windowFont.setPixelSize(12);
+    setFont(windowFont);
+    resize(px(15120), px(8400));
+
+    playerPath_ = QCoreApplication::applicationDirPath() + QStringLiteral("/brenlo/lumetta");
+    external_ = new External([this](const QString& URL) { HelloWorld(URL); }, this);
+
+    createControls();
+    host_ = new BrowserHost(WebBrowser1, external_);
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls() {
+    // Created back to front: the images on the window surface first, then the controls, each
+    // over the ones before it.
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(bitmap("header.png"));
+    Image1->setGeometry(twipsRect(0, 0, 22500, 600));
+
+    const auto headerButton = [this](const char* name, const char* file, double left) {
+        auto* b = new ClickableBitmap(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setPixmap(bitmap(file));
+        b->setGeometry(twipsRect(left, 75, 1500, 510));
+        b->setCursor(Qt::PointingHandCursor);
+        return b;
+    };
+    Image2 = headerButton("Image2", "cinema.png", 120);
+    Image3 = headerButton("Image3", "seedsearch.png", 1680);
+    Image4 = headerButton("Image4", "cloudplay.png", 3240);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(10560, 100, 3855, 360));
+    QFont boxFont = font();
+    boxFont.setPixelSize(13);
+    Text1->setFont(boxFont);
+    Text1->setText(kPlaceholder);
+
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(twipsRect(0, 520, 2250, 7460));
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setGeometry(twipsRect(5400, 520, 5535, 1500));
+    ListView1->setColumnCount(0);
+    ListView1->hide();
+
+    Picture1 = new ClickableBitmap(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(bitmap("search.png"));
+    Picture1->setGeometry(twipsRect(14520, 100, 375, 375));
+    Picture1->setCursor(Qt::PointingHandCursor);
+    Picture1->setFocusPolicy(Qt::TabFocus);
+
+    const auto banner = [this](const char* name, const char* file, QRect geometry) {
+        auto* b = new QLabel(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setPixmap(bitmap(file));
+        b->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        b->setGeometry(geometry);
+        b->hide();
+        return b;
+    };
+    Picture2 = banner("Picture2", "noresults.png", twipsRect(4080, 3600, 7455, 360));
+    Picture3 = banner("Picture3", "searching.png", twipsRect(6480, 3600, 2740, 360));
+
+    // Tab order; see focusNextPrevChild.
+    setTabOrder(Text1, WebBrowser1);
+    setTabOrder(WebBrowser1, ListView1);
+    setTabOrder(ListView1, Picture1);
+
+    mnuOptions = new QMenu(QStringLiteral("右键"), this);
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    aplary = mnuOptions->addAction(QStringLiteral("在线云播放"));
+    aplary->setObjectName(QStringLiteral("aplary"));
+    acopy = mnuOptions->addAction(QStringLiteral("复制电影地址"));
+    acopy->setObjectName(QStringLiteral("acopy"));
+}
+
+void Form1::setLinks(const QStringList& links) {
+    links_ = links;
+    external_->setEdurl(edurl());
+}
+
+QString Form1::edurl() const {
+    return edurlText(links_);
+}
+
+void Form1::setAnzt(qint16 anzt) {
+    anzt_ = anzt;
+    external_->setAnzt(anzt);
+}
+
+void Form1::HelloWorld(const QString& URL) {
+    // The link is the player's one argument, exactly as the caller gave it; no shell is
+    // involved, so nothing in it is interpreted.
+    QProcess::startDetached(playerPath_, {URL});
+}
+
+void Form1::Form_Load() {
+    // The vendor portal's root, joined from its pieces.
+    qjym_ = QStringLiteral("http://") + QStringLiteral("www.") + QStringLiteral("qarvo") +
+            QStringLiteral(".test/");
+    external_->setQjym(qjym_);
+
+    // The start page loads in the background. The version check runs on its own, holding
+    // back neither the page nor the window.
+    WebBrowser1->load(QUrl(qjym_));
+    pdup();
+    setAnzt(1);
+    chuangjian();
+}
+
+void Form1::pdup() {
+    versionCheck_ = new webkit::VersionCheck(webkit::VersionCheck::Variant::Portal, this);
+    connect(versionCheck_, &webkit::VersionCheck::newVersion, this, &Form1::announceNewVersion);
+
+    // The check asks the site that serves the start page. It goes out once the start page has
+    // begun to arrive or its load has ended, so the page is never queued behind it; a site that
+    // keeps the page waiting is asked after a short while all the same.
+    connect(WebBrowser1, &QWebEngineView::loadProgress, this, [this](int progress) {
+        if (progress > 0)
+            startVersionCheck();
+    });
+    connect(WebBrowser1, &QWebEngineView::loadFinished, this, &Form1::startVersionCheck);
+    QTimer::singleShot(kVersionCheckLatestMs, this, &Form1::startVersionCheck);
+}
+
+void Form1::startVersionCheck() {
+    if (versionCheckStarted_)
+        return;
+    versionCheckStarted_ = true;
+    versionCheck_->pdup();
+}
+
+void Form1::announceNewVersion(const QString& downloadText) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                                kNewVersionMessage, QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // The download address comes from the vendor's site: only a web address goes to the
+    // desktop, never a file, a program or any other scheme.
+    connect(box, &QMessageBox::finished, this, [downloadText] {
+        if (webkit::VersionCheck::openable(downloadText))
+            QDesktopServices::openUrl(QUrl(downloadText, QUrl::StrictMode));
+    });
+    box->open();
+}
+
+void Form1::chuangjian() {
+    ListView1->clear();
+    ListView1->setColumnCount(0);
+
+    // Report view: one line per row under column headers, nothing edited in place, a click
+    // anywhere on a line selects the whole row, and rows stay in the order they were added.
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSortingEnabled(false);
+    ListView1->setAlternatingRowColors(true);
+    QHeaderView* header = ListView1->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    const struct {
+        const char16_t* title;
+        double width;
+    } columns[] = {{u"ID", 500}, {u"电影名", 12530}, {u"文件大小", 1200}, {u"格式", 800}};
+    QStringList titles;
+    for (const auto& c : columns)
+        titles << QString::fromUtf16(c.title);
+    ListView1->setHeaderLabels(titles);
+    for (int i = 0; i < int(std::size(columns)); ++i)
+        ListView1->setColumnWidth(i, px(columns[i].width));
+}
+
+bool Form1::focusNextPrevChild(bool next) {
+    // The keyboard order of the controls: the keyword box, the browser, the list, the search
+    // button, passing over any that is hidden. Kept here rather than in the focus chain, where
+    // the engine's page widgets come and go as pages load. Tab also arrives here from the page
+    // once its own elements are done.
+    QWidget* const order[] = {Text1, WebBrowser1, ListView1, Picture1};
+    const int count = int(std::size(order));
+    const QWidget* current = QApplication::focusWidget();
+    int at = -1;
+    for (int i = 0; i < count && current; ++i)
+        if (current == order[i] || order[i]->isAncestorOf(current))
+            at = i;
+    if (at < 0)
+        return QWidget::focusNextPrevChild(next);
+    for (int step = 1; step < count; ++step) {
+        QWidget* w = order[(at + (next ? step : count - step)) % count];
+        if (w->isVisible() && w->isEnabled()) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::Form_Resize() {
+    // The browser surface and the result list span the client area below the header; their
+    // tops stay where they are.
+    const double clientWidth = width() * kTwipsPerPixel;
+    const double clientHeight = height() * kTwipsPerPixel;
+    setLeft(WebBrowser1, 0);
+    setWidth(WebBrowser1, clientWidth);
+    setHeight(WebBrowser1, clientHeight - 200);
+    setLeft(ListView1, 0);
+    setWidth(ListView1, clientWidth);
+    setHeight(ListView1, clientHeight - 260);
+}
+
+} // namespace portal

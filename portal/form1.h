@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QLabel>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QTreeWidget;
+class QWebEngineView;
+
+namespace webkit {
+class VersionCheck;
+}
+
+namespace portal {
+
+class BrowserHost;
+class External;
+
+// A bitmap that reports a click: the left button pressed and released over it.
+class ClickableBitmap : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickableBitmap(QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool pressed_ = false;
+};
+
+// The portal's one window: a header of three image buttons, the keyword box with its search
+// button, the browser surface showing the vendor's pages and the result list that takes its
+// place in search mode, with the two banners over it.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The links of the last search, in order. A link keeps any "*" it holds.
+    QStringList links() const { return links_; }
+    void setLinks(const QStringList& links);
+    // The links as one text, each followed by "*".
+    QString edurl() const;
+    // The vendor portal's root address, ending in "/".
+    QString qjym() const { return qjym_; }
+    // The mode: 1 browser, 2 search, 3 player.
+    qint16 anzt() const { return anzt_; }
+    void setAnzt(qint16 anzt);
+
+    // Starts the player with `URL` as its one argument, unchanged. Does not wait for it and
+    // does not look at whether it started.
+    void HelloWorld(const QString& URL);
+
+    // The player program; by default brenlo/lumetta in this program's folder.
+    QString playerPath() const { return playerPath_; }
+    void setPlayerPath(const QString& path) { playerPath_ = path; }
+
+    // The start-up version check (it reports when it is done).
+    webkit::VersionCheck* versionCheck() const { return versionCheck_; }
+
+    // Controls, by their designer names.
+    QLabel* Image1;
+    ClickableBitmap* Image2;
+    ClickableBitmap* Image3;
+    ClickableBitmap* Image4;
+    QLineEdit* Text1;
+    QWebEngineView* WebBrowser1;
+    QTreeWidget* ListView1;
+    ClickableBitmap* Picture1;
+    QLabel* Picture2;
+    QLabel* Picture3;
+
+    // The result list's pop-up menu, never on a menu bar.
+    QMenu* mnuOptions;
+    QAction* aplary;
+    QAction* acopy;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_Resize();
+    void chuangjian();
+    void pdup();
+    void startVersionCheck();
+    void announceNewVersion(const QString& downloadText);
+
+    QStringList links_;
+    QString qjym_;
+    qint16 anzt_ = 0;
+    QString playerPath_;
+    External* external_ = nullptr;
+    BrowserHost* host_ = nullptr;
+    webkit::VersionCheck* versionCheck_ = nullptr;
+    bool versionCheckStarted_ = false;
+};
+
+} // namespace portal

@@ -1,0 +1,697 @@
+// The portal window in this process, showing pages served by localweb: start-up state and
+// order, layout and resizing, the version check's announcement, the browser host (no context
+// menu, no navigation shortcuts) and the script bridge that starts the player, here a recording
+// stand-in.
+#include "portal/form1.h"
+#include "support/localweb.h"
+#include "webkit/versioncheck.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+#include <unistd.h>
+
+using portal::Form1;
+
+namespace {
+
+const QString kRoot = QStringLiteral("http://www.qarvo.test/");
+const QString kVersionFile = QStringLiteral("http://www.qarvo.test/d.txt");
+const QString kDownloadFile = QStringLiteral("http://www.qarvo.test/up.txt");
+
+// The test's own answers, in a routes file that localweb reads. Pages are kept in files named
+// .html so that they go out as HTML; everything else goes out as plain text.
+class Routes {
+public:
+    explicit Routes(const QString& dir) : dir_(dir) {}
+
+    QString file() const { return dir_ + QStringLiteral("/routes.txt"); }
+
+    void serve(const QString& url, const QByteArray& body) {
+        const bool html = body.startsWith("<");
+        const QString name =
+            QStringLiteral("answer-%1.%2").arg(++count_).arg(html ? "html" : "txt");
+        QFile f(dir_ + QLatin1Char('/') + name);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(body);
+        lines_[url] = url + QStringLiteral("\t200\traw\t") + name;
+        write();
+    }
+
+    void clear() {
+        lines_.clear();
+        write();
+    }
+
+private:
+    void write() {
+        QFile f(file());
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(QStringList(lines_.values()).join(QLatin1Char('\n')).toUtf8() + '\n');
+    }
+
+    QString dir_;
+    QMap<QString, QString> lines_;
+    int count_ = 0;
+};
+
+// Takes what the window hands to the desktop instead of the desktop.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+// Counts pop-up menus as they show, anywhere in the program.
+class MenuWatch : public QObject {
+public:
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<QMenu*>(watched))
+            ++shown;
+        return false;
+    }
+};
+
+// Runs script in the page's main world and returns its result.
+QVariant js(QWebEngineView* view, const QString& code) {
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    view->page()->runJavaScript(code, [answer](const QVariant& v) {
+        answer->value = v;
+        answer->done = true;
+    });
+    if (!QTest::qWaitFor([&] { return answer->done; }, 10000))
+        qWarning("script gave no result: %s", qPrintable(code));
+    return answer->value;
+}
+
+// Waits until the page has been drawn, after which it takes mouse input.
+bool painted(QWebEngineView* view) {
+    js(view, QStringLiteral("window.painted = false; requestAnimationFrame(function () {"
+                            " requestAnimationFrame(function () { window.painted = true; }); });"));
+    return QTest::qWaitFor([&] { return js(view, QStringLiteral("window.painted")).toBool(); },
+                           10000);
+}
+
+bool loadPage(QWebEngineView* view, const QString& url) {
+    QSignalSpy finished(view, &QWebEngineView::loadFinished);
+    view->load(QUrl(url));
+    return finished.wait(20000) && finished.last().at(0).toBool();
+}
+
+} // namespace
+
+class TestPortalWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startUpState();
+    void startPageBeforeVersionCheck();
+    void tabOrder();
+    void resizeFollowsTheWindow();
+    void versionCheck_data();
+    void versionCheck();
+    void noContextMenu();
+    void noNavigationShortcuts();
+    void helloWorldStartsThePlayer();
+    void bridgeValuesAreReadOnly();
+
+private:
+    // A new portal window, shown, with the recording player.
+    std::unique_ptr<Form1> open();
+    // Waits until the window's start page has loaded.
+    bool startPageLoaded(Form1& form);
+    QList<QStringList> recorded() const;
+
+    LocalWeb web;
+    QTemporaryDir tmp;
+    Routes routes{tmp.path()};
+    QString recordFile;
+    std::unique_ptr<Form1> form;
+    bool versionCheckDone = false;
+};
+
+void TestPortalWindow::initTestCase() {
+    // Before the engine starts: as root it refuses its sandbox, and a virtual display has no GPU.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QVERIFY(tmp.isValid());
+    routes.clear();
+    QVERIFY(web.start({QStringLiteral("--routes"), routes.file()}));
+    web.useAsProxy();
+    recordFile = tmp.filePath(QStringLiteral("player.jsonl"));
+    qputenv("PLAYER_RECORD", recordFile.toLocal8Bit());
+    QVERIFY2(QFile::exists(QStringLiteral(RECORDER_PATH)), RECORDER_PATH);
+}
+
+void TestPortalWindow::init() {
+    routes.clear();
+    web.clearLog();
+    QFile::remove(recordFile);
+}
+
+void TestPortalWindow::cleanup() {
+    form.reset();
+}
+
+std::unique_ptr<Form1> TestPortalWindow::open() {
+    auto f = std::make_unique<Form1>();
+    f->setPlayerPath(QStringLiteral(RECORDER_PATH));
+    versionCheckDone = false;
+    connect(f->versionCheck(), &webkit::VersionCheck::finished, this,
+            [this] { versionCheckDone = true; });
+    f->show();
+    if (!QTest::qWaitForWindowExposed(f.get()))
+        qWarning("the portal window was not shown");
+    return f;
+}
+
+bool TestPortalWindow::startPageLoaded(Form1& f) {
+    // The load may have ended before anyone listened; the page's own state tells.
+    return QTest::qWaitFor(
+        [&] {
+            return js(f.WebBrowser1, QStringLiteral("location.href + ' ' + document.readyState"))
+                       .toString() == kRoot + QStringLiteral(" complete");
+        },
+        20000);
+}
+
+QList<QStringList> TestPortalWindow::recorded() const {
+    QList<QStringList> starts;
+    QFile f(recordFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return starts;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QStringList args;
+        for (const QJsonValue& v : QJsonDocument::fromJson(line).array())
+            args << v.toString();
+        starts << args;
+    }
+    return starts;
+}
+
+void TestPortalWindow::startUpState() {
+    form = open();
+    Form1& f = *form;
+
+    QCOMPARE(f.windowTitle(),
+             QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：yun.qarvo.test"));
+    QCOMPARE(f.size(), QSize(1008, 560));
+    QVERIFY(!f.windowIcon().isNull());
+    QCOMPARE(f.windowIcon().availableSizes().value(0), QSize(48, 48));
+
+    // The window's values.
+    QCOMPARE(f.qjym(), kRoot);
+    QCOMPARE(f.anzt(), qint16(1));
+    QCOMPARE(f.edurl(), QString());
+
+    // Every control by its designer name, at its design place (twips / 15).
+    const struct {
+        const char* name;
+        QRect geometry;
+        bool visible;
+    } controls[] = {
+        {"Image1", QRect(0, 0, 1500, 40), true},
+        {"Image2", QRect(8, 5, 100, 34), true},
+        {"Image3", QRect(112, 5, 100, 34), true},
+        {"Image4", QRect(216, 5, 100, 34), true},
+        {"Text1", QRect(704, 7, 257, 24), true},
+        {"Picture1", QRect(968, 7, 25, 25), true},
+        {"WebBrowser1", QRect(0, 35, 1008, 547), true},
+        {"ListView1", QRect(0, 35, 1008, 543), false},
+        {"Picture2", QRect(272, 240, 497, 24), false},
+        {"Picture3", QRect(432, 240, 183, 24), false},
+    };
+    for (const auto& c : controls) {
+        auto* w = f.findChild<QWidget*>(QString::fromLatin1(c.name));
+        QVERIFY2(w, c.name);
+        QCOMPARE(w->geometry(), c.geometry);
+        QVERIFY2(w->isVisible() == c.visible, c.name);
+    }
+
+    // Bitmaps at their sizes; the header strip is one solid blue.
+    const struct {
+        QLabel* label;
+        QSize size;
+    } bitmaps[] = {{f.Image1, {1500, 40}}, {f.Image2, {100, 34}},  {f.Image3, {100, 34}},
+                   {f.Image4, {100, 34}},  {f.Picture1, {25, 25}}, {f.Picture2, {500, 24}},
+                   {f.Picture3, {183, 24}}};
+    for (const auto& b : bitmaps)
+        QCOMPARE(b.label->pixmap().size(), b.size);
+    const QImage header = f.Image1->pixmap().toImage();
+    for (QPoint p : {QPoint(0, 0), QPoint(700, 20), QPoint(1499, 39)})
+        QCOMPARE(header.pixelColor(p), QColor(77, 166, 222));
+
+    // The keyword box holds the hint as its text.
+    QCOMPARE(f.Text1->text(), QStringLiteral(" 请在这里输入关键字"));
+
+    // The result list: report view with four columns, whole rows, no editing, no sorting.
+    QTreeWidget* list = f.ListView1;
+    QCOMPARE(list->columnCount(), 4);
+    const QStringList headers = {QStringLiteral("ID"), QStringLiteral("电影名"),
+                                 QStringLiteral("文件大小"), QStringLiteral("格式")};
+    const int widths[] = {33, 835, 80, 53};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(list->headerItem()->text(i), headers[i]);
+        QCOMPARE(list->columnWidth(i), widths[i]);
+    }
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QVERIFY(!list->rootIsDecorated());
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(!list->isSortingEnabled());
+
+    // The pop-up menu exists but is nowhere on show.
+    QCOMPARE(f.mnuOptions->objectName(), QStringLiteral("mnuOptions"));
+    QCOMPARE(f.mnuOptions->title(), QStringLiteral("右键"));
+    QCOMPARE(f.aplary->text(), QStringLiteral("在线云播放"));
+    QCOMPARE(f.acopy->text(), QStringLiteral("复制电影地址"));
+    QVERIFY(!f.mnuOptions->isVisible());
+    QVERIFY(f.findChildren<QMenuBar*>().isEmpty());
+
+    // Stacking, front to back: the banners, the search button, the list, the browser, the
+    // keyword box, then the images.
+    const QStringList front = {QStringLiteral("Picture3"),    QStringLiteral("Picture2"),
+                               QStringLiteral("Picture1"),    QStringLiteral("ListView1"),
+                               QStringLiteral("WebBrowser1"), QStringLiteral("Text1")};
+    QStringList stack;
+    for (QObject* child : f.children())
+        if (child->isWidgetType() && !static_cast<QWidget*>(child)->isWindow())
+            stack.prepend(child->objectName());
+    QCOMPARE(stack.mid(0, front.size()), front);
+    QCOMPARE(stack.mid(front.size()).size(), 4);
+    QCOMPARE(stack.last(), QStringLiteral("Image1"));
+
+    // The browser shows the vendor portal's start page.
+    QVERIFY(startPageLoaded(f));
+}
+
+void TestPortalWindow::startPageBeforeVersionCheck() {
+    form = open();
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls(kVersionFile).size() == 2, 20000);
+    const QStringList urls = web.requestedUrls();
+    const qsizetype page = urls.indexOf(kRoot);
+    QVERIFY2(page >= 0, qPrintable(urls.join(QLatin1Char(' '))));
+    QVERIFY2(page < urls.indexOf(kVersionFile), qPrintable(urls.join(QLatin1Char(' '))));
+    // No newer version by default: the download address is not asked for.
+    QTRY_VERIFY_WITH_TIMEOUT(versionCheckDone, 20000);
+    QVERIFY(web.requestedUrls(kDownloadFile).isEmpty());
+}
+
+void TestPortalWindow::tabOrder() {
+    const QString plain = QStringLiteral("http://www.qarvo.test/t/plain.html");
+    routes.serve(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
+    form = open();
+    Form1& f = *form;
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(loadPage(f.WebBrowser1, plain));
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    const auto inBrowser = [&f] {
+        QWidget* w = QApplication::focusWidget();
+        return w && (w == f.WebBrowser1 || f.WebBrowser1->isAncestorOf(w));
+    };
+
+    // Keyword box, browser, then (the list being hidden) the search button, and round again.
+    f.Text1->setFocus();
+    QTRY_VERIFY(f.Text1->hasFocus());
+    QTest::keyClick(f.Text1, Qt::Key_Tab);
+    QTRY_VERIFY(inBrowser());
+    // The page has nothing to focus, so the next Tab leaves it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(f.Picture1->hasFocus());
+    QTest::keyClick(f.Picture1, Qt::Key_Tab);
+    QTRY_VERIFY(f.Text1->hasFocus());
+
+    // With the list shown it comes between the browser and the search button; backwards here.
+    f.ListView1->show();
+    QTest::keyClick(f.Text1, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(f.Picture1->hasFocus());
+    QTest::keyClick(f.Picture1, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(f.ListView1->hasFocus());
+    QTest::keyClick(f.ListView1, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(inBrowser());
+}
+
+void TestPortalWindow::resizeFollowsTheWindow() {
+    form = open();
+    Form1& f = *form;
+    // Browser: full width, client height less 200 twips; list: less 260 twips. Tops stay.
+    const auto expect = [&](int w, int h) {
+        return QTest::qWaitFor(
+            [&] {
+                return f.WebBrowser1->geometry() == QRect(0, 35, w, qRound(h - 200 / 15.0)) &&
+                       f.ListView1->geometry() == QRect(0, 35, w, qRound(h - 260 / 15.0));
+            },
+            10000);
+    };
+    QVERIFY(expect(1008, 560));
+
+    f.resize(1400, 700);
+    QVERIFY(expect(1400, 700));
+    QCOMPARE(f.Image1->geometry(), QRect(0, 0, 1500, 40));
+    QCOMPARE(f.Picture1->geometry(), QRect(968, 7, 25, 25));
+
+    // Too low for either: the widths still follow, the heights stay as they were.
+    f.resize(600, 10);
+    QTRY_COMPARE(f.size(), QSize(600, 10));
+    QCOMPARE(f.WebBrowser1->geometry(), QRect(0, 35, 600, 687));
+    QCOMPARE(f.ListView1->geometry(), QRect(0, 35, 600, 683));
+    // Between the two limits only the list keeps its height.
+    f.resize(600, 15);
+    QTRY_COMPARE(f.size(), QSize(600, 15));
+    QCOMPARE(f.WebBrowser1->geometry(), QRect(0, 35, 600, 2));
+    QCOMPARE(f.ListView1->geometry(), QRect(0, 35, 600, 683));
+
+    f.resize(1008, 560);
+    QVERIFY(expect(1008, 560));
+    f.showMinimized();
+    QTRY_VERIFY(f.isMinimized());
+    f.showNormal();
+    QTRY_VERIFY(!f.isMinimized());
+    QVERIFY(expect(1008, 560));
+    QVERIFY(f.findChildren<QMessageBox*>().isEmpty());
+}
+
+void TestPortalWindow::versionCheck_data() {
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<QByteArray>("download");
+    QTest::addColumn<bool>("announced");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<int>("versionFetches");
+
+    const QByteArray page = "http://www.qarvo.test/download.html";
+    QTest::newRow("newer") << QByteArray("2") << page << true << QString::fromLatin1(page) << 2;
+    QTest::newRow("same") << QByteArray("1") << page << false << QString() << 2;
+    QTest::newRow("three characters") << QByteArray("100") << page << false << QString() << 1;
+    QTest::newRow("download with a line break") << QByteArray("2") << page + "\r\n"
+                                                << true << QString() << 2;
+    QTest::newRow("download as a file")
+        << QByteArray("2") << QByteArray("file:///etc/passwd") << true << QString() << 2;
+    QTest::newRow("download empty") << QByteArray("2") << QByteArray() << true << QString() << 2;
+}
+
+void TestPortalWindow::versionCheck() {
+    QFETCH(QByteArray, version);
+    QFETCH(QByteArray, download);
+    QFETCH(bool, announced);
+    QFETCH(QString, opened);
+    QFETCH(int, versionFetches);
+
+    routes.serve(kVersionFile, version);
+    routes.serve(kDownloadFile, download);
+    UrlCatcher desktop;
+    for (const char* scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
+    const auto unset = qScopeGuard([] {
+        for (const char* scheme : {"http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    });
+
+    form = open();
+    Form1& f = *form;
+    QTRY_VERIFY_WITH_TIMEOUT(versionCheckDone, 20000);
+    QCOMPARE(web.requestedUrls(kVersionFile).size(), versionFetches);
+    QCOMPARE(web.requestedUrls(kDownloadFile).size(), announced ? 1 : 0);
+
+    auto* box = f.findChild<QMessageBox*>();
+    if (!announced) {
+        QVERIFY(!box);
+        QVERIFY(desktop.opened.isEmpty());
+        return;
+    }
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->text(), QStringLiteral("发现新版本请更新，否则可能影响使用"));
+    QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
+    QCOMPARE(box->icon(), QMessageBox::NoIcon);
+    QCOMPARE(box->buttons().size(), 1);
+    QVERIFY(box->button(QMessageBox::Ok));
+    // Modal over the window, which went on: the start page loads while the box is open.
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(box->isVisible());
+    QVERIFY(desktop.opened.isEmpty());
+
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY(f.findChild<QMessageBox*>() == nullptr);
+    if (opened.isEmpty()) {
+        QVERIFY2(desktop.opened.isEmpty(), qPrintable(desktop.opened.value(0).toString()));
+    } else {
+        QCOMPARE(desktop.opened.size(), 1);
+        QCOMPARE(desktop.opened[0].toString(), opened);
+    }
+    QCOMPARE(f.anzt(), qint16(1));
+}
+
+void TestPortalWindow::noContextMenu() {
+    const QString first = QStringLiteral("http://www.qarvo.test/t/first.html");
+    const QString second = QStringLiteral("http://www.qarvo.test/t/menu.html");
+    routes.serve(first, "<html><body><p>first</p></body></html>");
+    routes.serve(second,
+                 "<html><body style='height:900px'><p>right-click me</p><script>"
+                 "window.menus = 0;"
+                 "document.addEventListener('contextmenu', function () { ++window.menus; });"
+                 "</script></body></html>");
+    form = open();
+    Form1& f = *form;
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(loadPage(f.WebBrowser1, first));
+    QVERIFY(loadPage(f.WebBrowser1, second));
+    QVERIFY(painted(f.WebBrowser1));
+
+    MenuWatch menus;
+    qApp->installEventFilter(&menus);
+    QWidget* surface = f.WebBrowser1->focusProxy();
+    QVERIFY(surface);
+
+    // A right-click reaches the page, and no menu comes up.
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(200, 120));
+    QTRY_COMPARE(js(f.WebBrowser1, QStringLiteral("window.menus")).toInt(), 1);
+    // The menu key or Shift+F10 on the window.
+    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(10, 10),
+                               f.WebBrowser1->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(f.WebBrowser1, &keyboard);
+
+    // The same click with the browser's own menu allowed does bring one up: the watch would
+    // have seen one above, in order, had it come.
+    f.WebBrowser1->setContextMenuPolicy(Qt::DefaultContextMenu);
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(200, 120));
+    QTRY_COMPARE(js(f.WebBrowser1, QStringLiteral("window.menus")).toInt(), 2);
+    const auto visibleMenu = []() -> QMenu* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible())
+                return menu;
+        return nullptr;
+    };
+    QTRY_VERIFY(visibleMenu());
+    QCOMPARE(menus.shown, 1);
+    visibleMenu()->close();
+    f.WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
+    qApp->removeEventFilter(&menus);
+}
+
+void TestPortalWindow::noNavigationShortcuts() {
+    const QString a = QStringLiteral("http://www.qarvo.test/t/a.html");
+    const QString b = QStringLiteral("http://www.qarvo.test/t/b.html");
+    const QByteArray page = "<html><body><p>page</p><input id='box'></body></html>";
+    routes.serve(a, page);
+    routes.serve(b, page);
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(loadPage(view, a));
+    QVERIFY(loadPage(view, b));
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QWidget* surface = view->focusProxy();
+    QVERIFY(surface);
+
+    // Tries each shortcut on the page, then types into its box: once the typing shows, the
+    // shortcuts before it have been dealt with. Nothing may have loaded and the page is the
+    // same document.
+    QSignalSpy started(view, &QWebEngineView::loadStarted);
+    const auto tryShortcuts = [&](const QString& at, const char* typed) {
+        QVERIFY(painted(view));
+        js(view, QStringLiteral("window.marker = 42; var box = document.getElementById('box');"
+                                "box.value = ''; box.focus();"));
+        surface->setFocus();
+        QTest::mouseClick(surface, Qt::BackButton, {}, QPoint(100, 100));
+        QTest::mouseClick(surface, Qt::ForwardButton, {}, QPoint(100, 100));
+        QTest::keyClick(surface, Qt::Key_Left, Qt::AltModifier);
+        QTest::keyClick(surface, Qt::Key_Right, Qt::AltModifier);
+        QTest::keyClick(surface, Qt::Key_Back);
+        QTest::keyClick(surface, Qt::Key_Forward);
+        QTest::keyClick(surface, Qt::Key_F5);
+        QTest::keyClick(surface, Qt::Key_R, Qt::ControlModifier);
+        QTest::keyClick(surface, Qt::Key_Refresh);
+        QTest::keyClicks(surface, QString::fromLatin1(typed));
+        QTRY_COMPARE(js(view, QStringLiteral("document.getElementById('box').value")).toString(),
+                     QString::fromLatin1(typed));
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(js(view, QStringLiteral("location.href")).toString(), at);
+        QCOMPARE(js(view, QStringLiteral("window.marker")).toInt(), 42);
+    };
+    tryShortcuts(b, "typed b");
+
+    // Page script still moves in the history; then forward is possible and still refused.
+    js(view, QStringLiteral("history.back()"));
+    QTRY_COMPARE(js(view, QStringLiteral("location.href")).toString(), a);
+    QTRY_COMPARE(js(view, QStringLiteral("document.readyState")).toString(),
+                 QStringLiteral("complete"));
+    started.clear();
+    tryShortcuts(a, "typed a");
+}
+
+void TestPortalWindow::helloWorldStartsThePlayer() {
+    const QString inlinePage = QStringLiteral("http://www.qarvo.test/t/inline.html");
+    const QString clickPage = QStringLiteral("http://www.qarvo.test/t/click.html");
+    const QString framePage = QStringLiteral("http://www.qarvo.test/t/frame.html");
+    const QString framed = QStringLiteral("http://www.qarvo.test/t/framed.html");
+    const QString blanks = QStringLiteral("ed2k://|file|变形金刚 Transformers 2007.rmvb|1342177280|"
+                                          "0123456789ABCDEF0123456789ABCDEF|/");
+    const QString bars = QStringLiteral("a b  |中文|\"quoted\" 'single' $HOME;`x`|");
+    const QString framedText = QStringLiteral("从框架里 | from a frame");
+
+    // Calls made while the page is still being parsed, before the bridge can be connected.
+    routes.serve(inlinePage, "<html><head><meta charset='utf-8'><script>"
+                             "window.external.HelloWorld('" +
+                                 blanks.toUtf8() +
+                                 "');"
+                                 "window.external.HelloWorld('');"
+                                 "</script></head><body>inline</body></html>");
+    routes.serve(clickPage,
+                 "<html><head><meta charset='utf-8'></head><body>"
+                 "<button id='play' onclick='window.external.HelloWorld(this.dataset.link)' "
+                 "data-link=\"" +
+                     bars.toHtmlEscaped().toUtf8() + "\">play</button></body></html>");
+    routes.serve(framePage, "<html><body><iframe src='/t/framed.html'></iframe></body></html>");
+    routes.serve(framed, "<html><head><meta charset='utf-8'><script>"
+                         "window.external.HelloWorld('" +
+                             framedText.toUtf8() +
+                             "');"
+                             "</script></head><body>framed</body></html>");
+
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    QVERIFY(startPageLoaded(f));
+
+    // Inline during load: two starts, the text unchanged, the empty text as one empty argument.
+    QVERIFY(loadPage(view, inlinePage));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 2, 10000);
+    QList<QStringList> starts = recorded();
+    std::sort(starts.begin(), starts.end());
+    QCOMPARE(starts, (QList<QStringList>{{QString()}, {blanks}}));
+
+    // From a click, after a navigation to another page.
+    QFile::remove(recordFile);
+    QVERIFY(loadPage(view, clickPage));
+    js(view, QStringLiteral("document.getElementById('play').click()"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{bars}}), 10000);
+
+    // Again on the same page: every call starts the player anew.
+    js(view, QStringLiteral("document.getElementById('play').click()"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 2, 10000);
+    QCOMPARE(recorded().at(1), QStringList{bars});
+
+    // From a frame of the page.
+    QFile::remove(recordFile);
+    QVERIFY(loadPage(view, framePage));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{framedText}}), 10000);
+
+    // A player that is missing: nothing shows and nothing changes; the next start works.
+    f.setPlayerPath(tmp.filePath(QStringLiteral("brenlo/lumetta")));
+    f.HelloWorld(QStringLiteral("missing"));
+    f.setPlayerPath(QStringLiteral(RECORDER_PATH));
+    f.HelloWorld(QStringLiteral("after"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(),
+                              (QList<QStringList>{{framedText}, {QStringLiteral("after")}}), 10000);
+    QVERIFY(f.findChildren<QMessageBox*>().isEmpty());
+
+    // A start changes nothing in the window.
+    QCOMPARE(f.anzt(), qint16(1));
+    QVERIFY(view->isVisible());
+    QVERIFY(!f.ListView1->isVisible());
+}
+
+void TestPortalWindow::bridgeValuesAreReadOnly() {
+    const QString page = QStringLiteral("http://www.qarvo.test/t/values.html");
+    // What an inline script sees while the page loads, kept for the test to read.
+    routes.serve(page, "<html><body><script>"
+                       "window.seen = [window.external.qjym, window.external.anzt,"
+                       "               window.external.edurl];"
+                       "</script></body></html>");
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    QVERIFY(startPageLoaded(f));
+    f.setLinks(
+        {QStringLiteral("ed2k://|file|a*b.avi|1|A|/"), QStringLiteral("ed2k://|file|c|2|C|")});
+    const QString edurl = QStringLiteral("ed2k://|file|a*b.avi|1|A|/*ed2k://|file|c|2|C|*");
+    QCOMPARE(f.edurl(), edurl);
+    QCOMPARE(f.links().size(), 2);
+
+    QVERIFY(loadPage(view, page));
+    QCOMPARE(js(view, QStringLiteral("JSON.stringify(window.seen)")).toString(),
+             QStringLiteral("[\"http://www.qarvo.test/\",1,\"%1\"]").arg(edurl));
+
+    // Later changes reach the page.
+    f.setAnzt(2);
+    f.setLinks({});
+    QTRY_COMPARE(
+        js(view, QStringLiteral("JSON.stringify([external.anzt, external.edurl])")).toString(),
+        QStringLiteral("[2,\"\"]"));
+
+    // The page can neither change the values nor replace the bridge, and sees nothing else.
+    js(view, QStringLiteral("try { window.external.qjym = 'x'; } catch (e) {}"
+                            "try { window.external.anzt = 9; } catch (e) {}"
+                            "try { window.external.HelloWorld = null; } catch (e) {}"
+                            "try { window.external = {}; } catch (e) {}"));
+    QCOMPARE(js(view, QStringLiteral("JSON.stringify([Object.keys(window.external),"
+                                     " external.qjym, external.anzt,"
+                                     " typeof external.HelloWorld])"))
+                 .toString(),
+             QStringLiteral("[[\"HelloWorld\",\"edurl\",\"qjym\",\"anzt\"],"
+                            "\"http://www.qarvo.test/\",2,\"function\"]"));
+    QCOMPARE(f.qjym(), kRoot);
+    QCOMPARE(f.anzt(), qint16(2));
+}
+
+QTEST_MAIN(TestPortalWindow)
+#include "test_portal_window.moc"
