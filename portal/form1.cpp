@@ -47,6 +47,20 @@ constexpr int kVersionCheckLatestMs = 2000;
 const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
 const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
 
+} // namespace
+
+// A message of the program's own: one OK button, no icon, the program's name as title; modal
+// over the window without holding up its event loop.
+QMessageBox* Form1::messageBox(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
+                                QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+namespace {
+
 QPixmap bitmap(const char* name) {
     return QPixmap(QStringLiteral(":/portal/") + QString::fromLatin1(name));
 }
@@ -105,6 +119,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 
     createControls();
     host_ = new BrowserHost(WebBrowser1, external_);
+    connectHandlers();
 
     Form_Load();
 }
@@ -238,10 +253,7 @@ void Form1::startVersionCheck() {
 }
 
 void Form1::announceNewVersion(const QString& downloadText) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                                kNewVersionMessage, QMessageBox::Ok, this);
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = messageBox(kNewVersionMessage);
     // The download address comes from the vendor's site: only a web address goes to the
     // desktop, never a file, a program or any other scheme.
     connect(box, &QMessageBox::finished, this, [downloadText] {

@@ -5,9 +5,12 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <optional>
+
 class QAction;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QTreeWidget;
 class QWebEngineView;
 
@@ -19,6 +22,7 @@ namespace portal {
 
 class BrowserHost;
 class External;
+class LinkSearch;
 
 // A bitmap that reports a click: the left button pressed and released over it.
 class ClickableBitmap : public QLabel {
@@ -68,6 +72,25 @@ public:
     // The start-up version check (it reports when it is done).
     webkit::VersionCheck* versionCheck() const { return versionCheck_; }
 
+    // Starts the link search for the keyword in the keyword box; a search still running is
+    // dropped. At its end the list is rebuilt, or the no-results banner shows in search mode.
+    void huoquindex();
+    // Rebuilds the result list from the links, one row per link.
+    void zairu();
+
+    // Event handlers of the header, the keyword box and the result list.
+    void Image2_Click();
+    void Image3_Click();
+    void Image4_Click();
+    void Picture1_Click();
+    void Text1_Click();
+    // Enter (13) searches; the handler sets the code to 0 so the box never receives it.
+    void Text1_KeyPress(int& KeyAscii);
+    void ListView1_MouseUp(Qt::MouseButton Button);
+    void ListView1_DblClick();
+    void aplary_Click();
+    void acopy_Click();
+
     // Controls, by their designer names.
     QLabel* Image1;
     ClickableBitmap* Image2;
@@ -87,6 +110,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -97,6 +121,13 @@ private:
     void pdup();
     void startVersionCheck();
     void announceNewVersion(const QString& downloadText);
+    void connectHandlers();
+    QMessageBox* messageBox(const QString& text);
+    void showMessage(const QString& text);
+    void siteSearch();
+    void searchFinished(const QStringList& links);
+    // The link of the selected row, when there is a row and its link still exists.
+    std::optional<QString> selectedLink() const;
 
     QStringList links_;
     QString qjym_;
@@ -106,6 +137,7 @@ private:
     BrowserHost* host_ = nullptr;
     webkit::VersionCheck* versionCheck_ = nullptr;
     bool versionCheckStarted_ = false;
+    LinkSearch* search_ = nullptr;
 };
 
 } // namespace portal

@@ -1,4 +1,5 @@
 #include "portal/form1.h"
+#include "portal/headless.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,12 +56,21 @@ int main(int argc, char** argv) {
     // must never be read as an option of Qt's.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    (void)argc;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Qarvo"));
+    QCoreApplication::setApplicationName(QStringLiteral("corvale"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
+
+    // The link search without a window: no display needed.
+    if (args.contains(QStringLiteral("--search"))) {
+        QCoreApplication app(qtArgc, qtArgv);
+        return portal::headlessSearch(args);
+    }
 
     QApplication app(qtArgc, qtArgv);
-    QApplication::setOrganizationName(QStringLiteral("Qarvo"));
-    QApplication::setApplicationName(QStringLiteral("corvale"));
-    QApplication::setApplicationVersion(QStringLiteral("1.01"));
 
     portal::Form1 form;
     if (qgetenv("CORVALE_TRACE") == "1")

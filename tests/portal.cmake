@@ -11,3 +11,17 @@ if(TARGET portal_window)
   target_compile_definitions(test_portal_window PRIVATE
     RECORDER_PATH="$<TARGET_FILE:player_recorder>")
 endif()
+
+# Navigation, keyword entry, link search and result actions through the window.
+if(TARGET portal_window)
+  window_test(test_portal_search portal_window)
+  add_dependencies(test_portal_search player_recorder)
+  target_compile_definitions(test_portal_search PRIVATE
+    RECORDER_PATH="$<TARGET_FILE:player_recorder>")
+endif()
+
+# corvale --search, run as a program without a display.
+if(TARGET corvale)
+  unit_test(test_headless)
+  add_dependencies(test_headless corvale localweb)
+endif()

@@ -162,11 +162,7 @@ private:
 };
 
 void TestPortalWindow::initTestCase() {
-    // Before the engine starts: as root it refuses its sandbox, and a virtual display has no GPU.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    prepareWebEngine();
     QVERIFY(tmp.isValid());
     routes.clear();
     QVERIFY(web.start({QStringLiteral("--routes"), routes.file()}));

@@ -6,8 +6,17 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 QString binDir() {
     return QStringLiteral(TEST_BIN_DIR);
+}
+
+void prepareWebEngine() {
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
 }
 
 LocalWeb::LocalWeb() = default;

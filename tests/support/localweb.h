@@ -54,3 +54,7 @@ private:
 
 // The folder of the built programs (corvale, brenlo/lumetta, localweb).
 QString binDir();
+
+// Settles QtWebEngine's environment before the first browser is made: no sandbox when running
+// as root (it refuses to start otherwise), and no GPU unless flags were given.
+void prepareWebEngine();

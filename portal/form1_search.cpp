@@ -1,0 +1,209 @@
+// The portal window's navigation, keyword entry, link search and result actions.
+#include "portal/form1.h"
+
+#include "portal/results.h"
+#include "portal/search.h"
+#include "webkit/urlencode.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <cmath>
+
+namespace portal {
+
+namespace {
+const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
+const QString kButtonEmptyMessage = QStringLiteral("请输入关键字!!");
+const QString kEnterEmptyMessage = QStringLiteral("请输入关键字!");
+constexpr qint16 kBrowserMode = 1;
+constexpr qint16 kSearchMode = 2;
+constexpr qint16 kPlayerMode = 3;
+} // namespace
+
+void Form1::connectHandlers() {
+    search_ = new LinkSearch(this);
+    connect(search_, &LinkSearch::finished, this, &Form1::searchFinished);
+
+    connect(Image2, &ClickableBitmap::clicked, this, &Form1::Image2_Click);
+    connect(Image3, &ClickableBitmap::clicked, this, &Form1::Image3_Click);
+    connect(Image4, &ClickableBitmap::clicked, this, &Form1::Image4_Click);
+    connect(Picture1, &ClickableBitmap::clicked, this, &Form1::Picture1_Click);
+    connect(aplary, &QAction::triggered, this, &Form1::aplary_Click);
+    connect(acopy, &QAction::triggered, this, &Form1::acopy_Click);
+    Text1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                int code = 13;
+                Text1_KeyPress(code);
+                return code == 0;
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                Text1->rect().contains(mouse->position().toPoint()))
+                Text1_Click();
+        }
+    } else if (watched == ListView1->viewport()) {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            ListView1_MouseUp(static_cast<QMouseEvent*>(event)->button());
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            // The first press of the double-click has already selected the row under it.
+            ListView1_DblClick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::showMessage(const QString& text) {
+    messageBox(text)->open();
+}
+
+void Form1::Image2_Click() {
+    WebBrowser1->show();
+    ListView1->hide();
+    if (anzt_ == kSearchMode)
+        Picture2->hide();
+    setAnzt(kBrowserMode);
+}
+
+void Form1::Image3_Click() {
+    WebBrowser1->hide();
+    ListView1->show();
+    setAnzt(kSearchMode);
+    const QString keyword = Text1->text();
+    if (keyword == kPlaceholder || keyword.isEmpty())
+        return;
+    Picture3->show();
+    huoquindex();
+}
+
+void Form1::Image4_Click() {
+    QProcess::startDetached(playerPath_, {QStringLiteral("qd")});
+    setAnzt(kPlayerMode);
+}
+
+void Form1::siteSearch() {
+    WebBrowser1->load(QUrl(qjym_ + QStringLiteral("search.php?keyword=") +
+                           webkit::UTF8_URLEncoding(Text1->text())));
+}
+
+void Form1::Picture1_Click() {
+    if (Text1->text().isEmpty()) {
+        showMessage(kButtonEmptyMessage);
+        return;
+    }
+    siteSearch();
+    Picture2->hide();
+    if (anzt_ == kSearchMode) {
+        ListView1->clear();
+        Picture3->show();
+        huoquindex();
+    }
+}
+
+void Form1::Text1_Click() {
+    if (Text1->text() == kPlaceholder)
+        Text1->clear();
+}
+
+void Form1::Text1_KeyPress(int& KeyAscii) {
+    if (KeyAscii != 13)
+        return;
+    KeyAscii = 0;
+    Picture2->hide();
+    if (Text1->text().isEmpty()) {
+        showMessage(kEnterEmptyMessage);
+        return;
+    }
+    siteSearch();
+    if (anzt_ == kSearchMode) {
+        ListView1->clear();
+        Picture3->show();
+        huoquindex();
+    }
+}
+
+void Form1::huoquindex() {
+    // The links of a search that is dropped never reach the window.
+    setLinks({});
+    search_->huoquindex(Text1->text());
+}
+
+void Form1::searchFinished(const QStringList& links) {
+    setLinks(links);
+    if (!links.isEmpty() || anzt_ != kSearchMode) {
+        zairu();
+        return;
+    }
+    Picture3->hide();
+    Picture2->show();
+}
+
+void Form1::zairu() {
+    Picture3->hide();
+    ListView1->clear();
+    // All rows in one go, without a repaint per row.
+    QList<QTreeWidgetItem*> items;
+    const QList<ResultRow> rows = zairuRows(links_);
+    items.reserve(rows.size());
+    for (const ResultRow& r : rows)
+        items << new QTreeWidgetItem(QStringList{r.id, r.name, r.size, r.format});
+    ListView1->setUpdatesEnabled(false);
+    ListView1->addTopLevelItems(items);
+    ListView1->setUpdatesEnabled(true);
+}
+
+std::optional<QString> Form1::selectedLink() const {
+    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double id = selected.first()->text(0).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    const double position = std::nearbyint(id - 1);
+    if (position < 0 || position >= double(links_.size()))
+        return std::nullopt;
+    return links_[qsizetype(position)];
+}
+
+void Form1::ListView1_MouseUp(Qt::MouseButton Button) {
+    if (Button == Qt::RightButton)
+        mnuOptions->popup(QCursor::pos());
+}
+
+void Form1::aplary_Click() {
+    if (const auto link = selectedLink())
+        HelloWorld(*link);
+}
+
+void Form1::acopy_Click() {
+    if (const auto link = selectedLink())
+        QApplication::clipboard()->setText(*link);
+}
+
+void Form1::ListView1_DblClick() {
+    if (links_.isEmpty())
+        return;
+    aplary_Click();
+}
+
+} // namespace portal

@@ -1,0 +1,474 @@
+// The portal window's navigation, keyword entry, link search and result actions, driven through
+// the real window (keys, clicks, menu, clipboard) against pages served by localweb, with a
+// recording stand-in for the player.
+#include "portal/form1.h"
+#include "support/localweb.h"
+#include "webkit/fetch.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <memory>
+
+using portal::Form1;
+
+namespace {
+
+const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
+const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
+const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
+const QString kSiteSearch = QStringLiteral("http://www.qarvo.test/search.php?keyword=");
+
+QString link(const QString& name, const char* size = "734003200", bool slash = true) {
+    return QStringLiteral("ed2k://|file|%1|%2|0123456789ABCDEF0123456789ABCDEF|%3")
+        .arg(name, QString::fromLatin1(size), slash ? QStringLiteral("/") : QString());
+}
+
+QByteArray attrs(const QStringList& links) {
+    QString page = QStringLiteral("<html><body>");
+    for (const QString& l : links)
+        page += QStringLiteral("<a href=\"%1\">下载</a>\n").arg(l);
+    return (page + QStringLiteral("</body></html>")).toUtf8();
+}
+
+// The visible message box of the window, if any.
+QMessageBox* messageBox(QWidget& window) {
+    for (auto* box : window.findChildren<QMessageBox*>())
+        if (box->isVisible())
+            return box;
+    return nullptr;
+}
+
+QStringList rowTexts(QTreeWidget* list, int row) {
+    QStringList cells;
+    for (int c = 0; c < 4; ++c)
+        cells << list->topLevelItem(row)->text(c);
+    return cells;
+}
+
+} // namespace
+
+class TestPortalSearch : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void modesSwitchWhatIsShown();
+    void playerButtonStartsThePlayerWithQd();
+    void keywordBoxPlaceholderAndEnter();
+    void emptyKeywordMessages();
+    void siteSearchInEveryMode();
+    void linkSearchFillsTheList();
+    void linkSearchOverTheStandInCatalogue();
+    void noResultsBanner();
+    void modeChangeDuringASearch();
+    void newSearchReplacesTheRunningOne();
+    void resultActions();
+    void actionsWithoutARowDoNothing();
+    void tenThousandRows();
+
+private:
+    void open();
+    // Types into the keyword box as a user would: click, select all, type.
+    void type(const QString& text);
+    void enter() { QTest::keyClick(form->Text1, Qt::Key_Return); }
+    bool searchEnded() const;
+    QList<QStringList> recorded() const;
+
+    LocalWeb web;
+    QTemporaryDir tmp;
+    QString recordFile;
+    std::unique_ptr<Form1> form;
+};
+
+void TestPortalSearch::initTestCase() {
+    prepareWebEngine();
+    QVERIFY(web.start());
+    web.useAsProxy();
+    recordFile = tmp.filePath(QStringLiteral("player.jsonl"));
+    qputenv("PLAYER_RECORD", recordFile.toLocal8Bit());
+}
+
+void TestPortalSearch::init() {
+    web.clearRoutes();
+    web.clearLog();
+    QFile::remove(recordFile);
+    open();
+}
+
+void TestPortalSearch::cleanup() {
+    form.reset();
+}
+
+void TestPortalSearch::open() {
+    form = std::make_unique<Form1>();
+    form->setPlayerPath(QStringLiteral(RECORDER_PATH));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void TestPortalSearch::type(const QString& text) {
+    form->Text1->setFocus();
+    form->Text1->selectAll();
+    form->Text1->del();
+    // Key by key; a character with no key of its own comes as typed text, as from an input method.
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(form->Text1, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, form->Text1, Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+    }
+    QCOMPARE(form->Text1->text(), text);
+}
+
+bool TestPortalSearch::searchEnded() const {
+    return !form->Picture3->isVisible() && webkit::Fetcher::instance().running() == 0;
+}
+
+QList<QStringList> TestPortalSearch::recorded() const {
+    QList<QStringList> starts;
+    QFile f(recordFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return starts;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QStringList args;
+        for (const QJsonValue& v : QJsonDocument::fromJson(line).array())
+            args << v.toString();
+        starts << args;
+    }
+    return starts;
+}
+
+void TestPortalSearch::modesSwitchWhatIsShown() {
+    Form1& f = *form;
+    // The search-mode button with the placeholder still in the box only switches.
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QCOMPARE(f.anzt(), qint16(2));
+    QVERIFY(!f.WebBrowser1->isVisible());
+    QVERIFY(f.ListView1->isVisible());
+    QVERIFY(!f.Picture3->isVisible());
+    // ...and so it does with an empty box.
+    type(QString());
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QVERIFY(!f.Picture3->isVisible());
+
+    // Leaving search mode hides the no-results banner; from browser mode it is left alone.
+    f.Picture2->show();
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QCOMPARE(f.anzt(), qint16(1));
+    QVERIFY(f.WebBrowser1->isVisible());
+    QVERIFY(!f.ListView1->isVisible());
+    QVERIFY(!f.Picture2->isVisible());
+    f.Picture2->show();
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QVERIFY(f.Picture2->isVisible());
+    QVERIFY(web.requestedUrls(kSearch).isEmpty());
+}
+
+void TestPortalSearch::playerButtonStartsThePlayerWithQd() {
+    Form1& f = *form;
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTest::mouseClick(f.Image4, Qt::LeftButton);
+    QTRY_COMPARE(recorded(), QList<QStringList>({{QStringLiteral("qd")}}));
+    QCOMPARE(f.anzt(), qint16(3));
+    // Nothing else changes: the list that was shown stays shown.
+    QVERIFY(f.ListView1->isVisible());
+    QVERIFY(!f.WebBrowser1->isVisible());
+
+    // A keyword search in player mode only navigates the browser; the list is left as it is.
+    web.route(kSearch + QStringLiteral("abc+ed2k"), attrs({link(QStringLiteral("a.avi"))}), 200,
+              QStringLiteral("gbk"));
+    f.setLinks({link(QStringLiteral("kept.avi"))});
+    type(QStringLiteral("abc"));
+    enter();
+    QTRY_VERIFY(!web.requestedUrls(kSiteSearch + QStringLiteral("abc")).isEmpty());
+    QVERIFY(web.requestedUrls(kSearch).isEmpty());
+    QCOMPARE(f.links(), QStringList({link(QStringLiteral("kept.avi"))}));
+}
+
+void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
+    Form1& f = *form;
+    QCOMPARE(f.Text1->text(), kPlaceholder);
+    QTest::mouseClick(f.Text1, Qt::LeftButton);
+    QCOMPARE(f.Text1->text(), QString());
+    // The placeholder is never put back; a second click leaves what was typed.
+    type(QStringLiteral("abc"));
+    QTest::mouseClick(f.Text1, Qt::LeftButton);
+    QCOMPARE(f.Text1->text(), QStringLiteral("abc"));
+    // An edited placeholder is not the placeholder.
+    type(kPlaceholder + QStringLiteral("x"));
+    QTest::mouseClick(f.Text1, Qt::LeftButton);
+    QCOMPARE(f.Text1->text(), kPlaceholder + QStringLiteral("x"));
+
+    // Enter never reaches the box; other keys always do.
+    type(QStringLiteral("ab"));
+    QTest::keyClick(f.Text1, Qt::Key_Enter);
+    enter();
+    QTest::keyClicks(f.Text1, QStringLiteral("c d"));
+    QCOMPARE(f.Text1->text(), QStringLiteral("abc d"));
+}
+
+void TestPortalSearch::emptyKeywordMessages() {
+    Form1& f = *form;
+    type(QString());
+    // Enter hides the no-results banner before it finds the box empty.
+    f.Picture2->show();
+    enter();
+    QTRY_VERIFY(messageBox(f));
+    QCOMPARE(messageBox(f)->text(), QStringLiteral("请输入关键字!"));
+    QCOMPARE(messageBox(f)->icon(), QMessageBox::NoIcon);
+    QCOMPARE(messageBox(f)->buttons().size(), 1);
+    QVERIFY(!f.Picture2->isVisible());
+    QTest::mouseClick(messageBox(f)->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY(!messageBox(f));
+
+    // The search button has its own message and leaves the banner as it was.
+    f.Picture2->show();
+    QTest::mouseClick(f.Picture1, Qt::LeftButton);
+    QTRY_VERIFY(messageBox(f));
+    QCOMPARE(messageBox(f)->text(), QStringLiteral("请输入关键字!!"));
+    QVERIFY(f.Picture2->isVisible());
+    QTest::mouseClick(messageBox(f)->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY(!messageBox(f));
+    // Nothing was searched.
+    QVERIFY(web.requestedUrls(kSiteSearch).isEmpty());
+    QVERIFY(web.requestedUrls(kSearch).isEmpty());
+}
+
+void TestPortalSearch::siteSearchInEveryMode() {
+    Form1& f = *form;
+    // Browser mode: the site search in the browser, with the keyword in UTF-8 escapes; the
+    // placeholder, blank included, is a keyword like any other.
+    QTest::mouseClick(f.Picture1, Qt::LeftButton);
+    const QString placeholder = QStringLiteral(
+        "%20%E8%AF%B7%E5%9C%A8%E8%BF%99%E9%87%8C%E8%BE%93%E5%85%A5%E5%85%B3%E9%94%AE%E5%AD%97");
+    QTRY_VERIFY_WITH_TIMEOUT(!web.requestedUrls(kSiteSearch + placeholder).isEmpty(), 20000);
+    type(QStringLiteral("中国a"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !web.requestedUrls(kSiteSearch + QStringLiteral("%E4%B8%AD%E5%9B%BDa")).isEmpty(), 20000);
+    QVERIFY(web.requestedUrls(kSearch).isEmpty());
+    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+
+    // Search mode: the browser, though hidden, goes to the site search as well.
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    web.clearLog();
+    type(QStringLiteral("xyz"));
+    QTest::mouseClick(f.Picture1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!web.requestedUrls(kSiteSearch + QStringLiteral("xyz")).isEmpty(),
+                             20000);
+    QTRY_COMPARE(web.requestedUrls(kSearch).size(), 2);
+}
+
+void TestPortalSearch::linkSearchFillsTheList() {
+    Form1& f = *form;
+    const QStringList page = {link(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb")),
+                              link(QStringLiteral("Big.One.mkv"), "4700000000")};
+    const QString q = link(QStringLiteral("q.avi"), "1342177280", false);
+    QByteArray body = attrs(page);
+    body += QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(5)).toUtf8();
+    web.route(kSearch + QStringLiteral("film+ed2k"), body, 200, QStringLiteral("gbk"));
+    web.route(kQuestion.arg(5), (QStringLiteral("<p>") + q + QStringLiteral("</p>")).toUtf8(), 200,
+              QStringLiteral("gbk"), 300);
+
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    f.Picture2->show();
+    type(QStringLiteral("film"));
+    enter();
+    // The banner shows at once and the list was emptied; the rows come when all is read.
+    QVERIFY(f.Picture3->isVisible());
+    QVERIFY(!f.Picture2->isVisible());
+    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 3, 20000);
+    QVERIFY(!f.Picture3->isVisible());
+    QCOMPARE(rowTexts(f.ListView1, 0), QStringList({"1", "电影.rmvb", " 700M", "rmvb"}));
+    QCOMPARE(rowTexts(f.ListView1, 1), QStringList({"2", "Big.One.mkv", " 4.4G", "mkv"}));
+    QCOMPARE(rowTexts(f.ListView1, 2), QStringList({"3", "q.avi", " 1.2G", "avi"}));
+    QCOMPARE(f.edurl(), page[0] + "*" + page[1] + "*" + q + "*");
+}
+
+void TestPortalSearch::linkSearchOverTheStandInCatalogue() {
+    Form1& f = *form;
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("变形"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded() && f.ListView1->topLevelItemCount() > 0, 20000);
+    QCOMPARE(rowTexts(f.ListView1, 0),
+             QStringList({"1", "变形金刚.Transformers.2007.BD1080P.rmvb", " 1.2G", "rmvb"}));
+    // SCREENSHOTS=DIR keeps a picture of the listed results.
+    if (const QString dir = qEnvironmentVariable("SCREENSHOTS"); !dir.isEmpty())
+        QVERIFY(f.grab().save(dir + QStringLiteral("/portal-results.png")));
+    // The first request carried the keyword in GBK escapes, the second as typed.
+    QStringList urls = web.requestedUrls(kSearch);
+    urls.sort();
+    QCOMPARE(urls, QStringList({kSearch + QStringLiteral("%B1%E4%D0%CE+ed2k"),
+                                kSearch + QStringLiteral("%E5%8F%98%E5%BD%A2+ed2k")}));
+}
+
+void TestPortalSearch::noResultsBanner() {
+    Form1& f = *form;
+    web.route(kSearch + QStringLiteral("none+ed2k"), "<html>nothing</html>", 200,
+              QStringLiteral("gbk"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("none"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(f.Picture2->isVisible(), 20000);
+    QVERIFY(!f.Picture3->isVisible());
+    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QCOMPARE(f.edurl(), QString());
+    // No message box on this path.
+    QVERIFY(!messageBox(f));
+}
+
+void TestPortalSearch::modeChangeDuringASearch() {
+    Form1& f = *form;
+    // Nothing found while the user went back to the browser: no banner, an empty list.
+    web.route(kSearch + QStringLiteral("slow+ed2k"), "<html>nothing</html>", 200,
+              QStringLiteral("gbk"), 500);
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("slow"));
+    enter();
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    QVERIFY(!f.Picture2->isVisible());
+    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+
+    // Links found meanwhile still fill the hidden list.
+    web.route(kSearch + QStringLiteral("slow2+ed2k"), attrs({link(QStringLiteral("late.avi"))}),
+              200, QStringLiteral("gbk"), 500);
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("slow2"));
+    enter();
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 1, 20000);
+    QVERIFY(!f.ListView1->isVisible());
+    QVERIFY(!f.Picture3->isVisible());
+}
+
+void TestPortalSearch::newSearchReplacesTheRunningOne() {
+    Form1& f = *form;
+    web.route(kSearch + QStringLiteral("old+ed2k"), attrs({link(QStringLiteral("old.avi"))}), 200,
+              QStringLiteral("gbk"), 800);
+    web.route(kSearch + QStringLiteral("new+ed2k"), attrs({link(QStringLiteral("new.avi"))}), 200,
+              QStringLiteral("gbk"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("old"));
+    enter();
+    QTRY_COMPARE(web.requestedUrls(kSearch + QStringLiteral("old")).size(), 2);
+    type(QStringLiteral("new"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 1, 20000);
+    QCOMPARE(f.ListView1->topLevelItem(0)->text(1), QStringLiteral("new.avi"));
+    // The old answers arrive later and change nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(webkit::Fetcher::instance().running() == 0, 20000);
+    QCOMPARE(f.ListView1->topLevelItemCount(), 1);
+    QCOMPARE(f.links(), QStringList({link(QStringLiteral("new.avi"))}));
+    QVERIFY(!f.Picture3->isVisible());
+}
+
+void TestPortalSearch::resultActions() {
+    Form1& f = *form;
+    const QString one = link(QStringLiteral("one.avi"));
+    const QString two = link(QStringLiteral("two words 二.mkv"), "5", false);
+    const QString three = link(QStringLiteral("three.mp4"));
+    web.route(kSearch + QStringLiteral("acts+ed2k"),
+              attrs({one, three}) +
+                  QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(9)).toUtf8(),
+              200, QStringLiteral("gbk"));
+    web.route(kQuestion.arg(9), (QStringLiteral("<p>") + two + QStringLiteral("/</p>")).toUtf8(),
+              200, QStringLiteral("gbk"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("acts"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 3, 20000);
+    QTreeWidget* list = f.ListView1;
+    // Rows follow edurl: the search page's links, then the question page's.
+    QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("two words 二.mkv"));
+
+    auto rowCenter = [&](int row) {
+        return list->visualItemRect(list->topLevelItem(row)).center();
+    };
+
+    // A right-button release over a row opens the menu; "在线云播放" plays that row's link.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(2));
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, rowCenter(2));
+    QTRY_VERIFY(f.mnuOptions->isVisible());
+    f.mnuOptions->hide();
+    f.aplary->trigger();
+    QTRY_COMPARE(recorded(), QList<QStringList>({{two}}));
+
+    // A double-click plays the same link as the menu.
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCenter(2));
+    QTRY_COMPARE(recorded().size(), 2);
+    QCOMPARE(recorded().last(), QStringList({two}));
+
+    // "复制电影地址" leaves exactly the first link on the clipboard.
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(0));
+    f.acopy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), one);
+
+    // The left button opens no menu; the right button over the empty part of the list does.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      QPoint(20, list->viewport()->height() - 5));
+    QVERIFY(!f.mnuOptions->isVisible());
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                      QPoint(20, list->viewport()->height() - 5));
+    QTRY_VERIFY(f.mnuOptions->isVisible());
+    f.mnuOptions->hide();
+}
+
+void TestPortalSearch::actionsWithoutARowDoNothing() {
+    Form1& f = *form;
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    // An empty list: nothing to play or copy.
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    f.aplary->trigger();
+    f.acopy->trigger();
+    QTest::mouseDClick(f.ListView1->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    // Rows whose links are gone (the links were replaced by fewer): nothing either.
+    f.setLinks({link(QStringLiteral("a.avi")), link(QStringLiteral("b.avi"))});
+    f.zairu();
+    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(1));
+    f.setLinks({link(QStringLiteral("a.avi"))});
+    f.aplary->trigger();
+    f.acopy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
+    // A start made after all that is the first one the player records.
+    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(0));
+    f.aplary->trigger();
+    QTRY_COMPARE(recorded(), QList<QStringList>({{link(QStringLiteral("a.avi"))}}));
+}
+
+void TestPortalSearch::tenThousandRows() {
+    Form1& f = *form;
+    QStringList links;
+    for (int i = 0; i < 10000; ++i)
+        links << link(QStringLiteral("film%1.avi").arg(i), "1048576");
+    web.route(kSearch + QStringLiteral("lots+ed2k"), attrs(links), 200, QStringLiteral("gbk"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("lots"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 10000, 30000);
+    QCOMPARE(rowTexts(f.ListView1, 9999), QStringList({"10000", "film9999.avi", " 1M", "avi"}));
+}
+
+QTEST_MAIN(TestPortalSearch)
+#include "test_portal_search.moc"
