@@ -1,0 +1,21 @@
+// Result rows from arbitrary link text: one row per link, numbered in order, sizes well formed.
+#include "fuzz_common.h"
+#include "portal/results.h"
+
+#include <QRegularExpression>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QRegularExpression shownSize(QStringLiteral("^ (\\d+M|\\d+(\\.\\d)?G)$"));
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QStringList links = text.split(QLatin1Char('\n'));
+    const QList<portal::ResultRow> rows = portal::zairuRows(links);
+    FUZZ_CHECK(rows.size() == links.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        FUZZ_CHECK(rows[i].id == QString::number(i + 1));
+        FUZZ_CHECK(rows[i].size.isEmpty() || shownSize.match(rows[i].size).hasMatch());
+        FUZZ_CHECK(!rows[i].format.contains(QLatin1Char('.')));
+        FUZZ_CHECK(rows[i].name.endsWith(rows[i].format));
+    }
+    FUZZ_CHECK(portal::edurlText(links).size() == text.size() + 1);
+    return 0;
+}
