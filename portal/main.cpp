@@ -64,6 +64,16 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("corvale"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
 
+    // `corvale --version`: the name, version and maker, then out; no window, no network.
+    if (args == QStringList{QStringLiteral("--version")}) {
+        const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                 QCoreApplication::applicationVersion() + QStringLiteral(" (") +
+                                 QCoreApplication::organizationName() + QStringLiteral(")\n"))
+                                    .toUtf8();
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     // The link search without a window: no display needed.
     if (args.contains(QStringLiteral("--search"))) {
         QCoreApplication app(qtArgc, qtArgv);
