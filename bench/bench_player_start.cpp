@@ -1,0 +1,105 @@
+// Start-up of the player with a link: the time from starting lumetta until its play page has
+// loaded, with localweb answering at once. Needs a display (run it under xvfb-run).
+//
+//   bench_player_start [runs]
+#include "support/localweb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kLink =
+    QStringLiteral("ed2k://|file|Big Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/");
+const QString kPlayPageLine =
+    QStringLiteral("loaded http://vod.miravend.test/high.php?v=0123456789abcdef0123456789abcdef");
+
+struct Times {
+    qint64 resolvedMs = -1; // the play address came back from the API
+    qint64 loadedMs = -1;   // the play page finished loading
+};
+
+// One start of the program; none when it did not reach the play page in time.
+std::optional<Times> startOnce() {
+    QProcess lumetta;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMETTA_TRACE"), QStringLiteral("1"));
+    lumetta.setProcessEnvironment(env);
+    lumetta.setReadChannel(QProcess::StandardError); // the trace lines come on stderr
+    QElapsedTimer clock;
+    clock.start();
+    lumetta.start(binDir() + QStringLiteral("/brenlo/lumetta"), {kLink});
+    if (!lumetta.waitForStarted(10000))
+        return std::nullopt;
+    Times t;
+    QByteArray pending;
+    while (clock.elapsed() < 60000 && lumetta.state() == QProcess::Running) {
+        if (!lumetta.waitForReadyRead(1000))
+            continue;
+        pending += lumetta.readAllStandardError();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending.left(end));
+            pending.remove(0, end + 1);
+            if (line == QLatin1String("state Playing") && t.resolvedMs < 0)
+                t.resolvedMs = clock.elapsed();
+            if (line == kPlayPageLine)
+                t.loadedMs = clock.elapsed();
+        }
+        if (t.loadedMs >= 0)
+            break;
+    }
+    lumetta.terminate();
+    if (!lumetta.waitForFinished(10000)) {
+        lumetta.kill();
+        lumetta.waitForFinished(5000);
+    }
+    if (t.loadedMs < 0)
+        return std::nullopt;
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // QtWebEngine refuses its sandbox when run as root.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    LocalWeb web;
+    if (!web.start()) {
+        std::fprintf(stderr, "bench_player_start: localweb did not start\n");
+        return 1;
+    }
+    web.useAsProxy();
+
+    std::printf("lumetta started with a link, until the play page has loaded (%d runs)\n", runs);
+    QList<qint64> loaded;
+    for (int i = 1; i <= runs; ++i) {
+        const std::optional<Times> t = startOnce();
+        if (!t) {
+            std::printf("  run %d: the play page did not load within 60 s\n", i);
+            continue;
+        }
+        std::printf("  run %d: play address after %lld ms, play page loaded after %lld ms\n", i,
+                    static_cast<long long>(t->resolvedMs), static_cast<long long>(t->loadedMs));
+        loaded << t->loadedMs;
+    }
+    if (loaded.isEmpty())
+        return 1;
+    std::sort(loaded.begin(), loaded.end());
+    std::printf(
+        "play page loaded: min %lld ms, median %lld ms, max %lld ms (goal: under 1500 ms)\n",
+        static_cast<long long>(loaded.first()), static_cast<long long>(loaded[loaded.size() / 2]),
+        static_cast<long long>(loaded.last()));
+    return 0;
+}

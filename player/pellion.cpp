@@ -1,0 +1,225 @@
+#include "player/pellion.h"
+
+#include "player/playresolver.h"
+#include "webkit/versioncheck.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QMetaEnum>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <cstdio>
+
+namespace lumetta {
+
+namespace {
+
+// Design geometry is in twips, 15 to a pixel.
+constexpr float kTwipsPerPixel = 15.0f;
+int pixels(float twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
+
+constexpr float kClientWidth = 14520, kClientHeight = 8010;
+constexpr float kBrowserWidth = 7455, kBrowserHeight = 4215;
+// The browser reaches this far past the window's right edge.
+constexpr float kBrowserOverhang = 280;
+
+const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
+
+} // namespace
+
+pellion::pellion(QString commandLine, QWidget* parent)
+    : QWidget(parent), commandLine_(std::move(commandLine)), watch_(vendorSiteBase()) {
+    setObjectName(QStringLiteral("pellion"));
+    setWindowTitle(QStringLiteral("Miravendv1.2  最好的的极速云点播软件  官网：") +
+                   vendorSiteHost());
+    resize(pixels(kClientWidth), pixels(kClientHeight));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &pellion::Timer1_Timer);
+
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
+
+    resolver_ = new PlayResolver(this);
+    connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);
+    connect(resolver_, &PlayResolver::failed, this, [this] { showErrorPage(); });
+
+    trace_ = qEnvironmentVariableIntValue("LUMETTA_TRACE") == 1;
+    if (trace_) {
+        connect(WebBrowser1->page(), &QWebEnginePage::loadingChanged, this,
+                [](const QWebEngineLoadingInfo& info) {
+                    const char* what = "?";
+                    switch (info.status()) {
+                    case QWebEngineLoadingInfo::LoadStartedStatus:
+                        what = "started";
+                        break;
+                    case QWebEngineLoadingInfo::LoadStoppedStatus:
+                        what = "stopped";
+                        break;
+                    case QWebEngineLoadingInfo::LoadSucceededStatus:
+                        what = "loaded";
+                        break;
+                    case QWebEngineLoadingInfo::LoadFailedStatus:
+                        what = "failed";
+                        break;
+                    }
+                    // The page that opens a play address is a data: address; its scheme says
+                    // enough.
+                    const QByteArray url = info.url().scheme() == QLatin1String("data")
+                                               ? QByteArrayLiteral("data:")
+                                               : info.url().toString(QUrl::FullyEncoded).toUtf8();
+                    std::fprintf(stderr, "%s %s\n", what, url.constData());
+                    std::fflush(stderr);
+                });
+    }
+}
+
+pellion::~pellion() = default;
+
+void pellion::Form_Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    qjym = vendorSiteBase();
+    navigate(qjym + kLoadingPath);
+    setState(State::Loading);
+
+    // The loading page stays while the check asks the vendor; the command line is handled
+    // when it has finished, and after the user has closed an announcement.
+    versionCheck_ = new webkit::VersionCheck(webkit::VersionCheck::Variant::Player, this);
+    connect(versionCheck_, &webkit::VersionCheck::newVersion, this, &pellion::versionAnnounced);
+    connect(versionCheck_, &webkit::VersionCheck::finished, this, &pellion::versionCheckDone);
+    versionCheck_->pdup();
+}
+
+void pellion::versionAnnounced(const QString& downloadText) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                                kNewVersionMessage, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    announcement_ = box;
+    connect(box, &QMessageBox::finished, this, [this, downloadText] {
+        if (webkit::VersionCheck::openable(downloadText))
+            QDesktopServices::openUrl(QUrl(downloadText, QUrl::StrictMode));
+        startFromCommandLine();
+    });
+    box->open();
+}
+
+void pellion::versionCheckDone() {
+    versionCheck_->deleteLater();
+    versionCheck_ = nullptr;
+    // With an announcement open, start-up goes on once the user has closed it.
+    if (!announcement_)
+        startFromCommandLine();
+}
+
+void pellion::startFromCommandLine() {
+    if (classifyCommandLine(commandLine_) == StartMode::Link) {
+        dqbfdz(commandLine_);
+        return;
+    }
+    navigate(qjym + kLinkPagePath);
+    setState(State::Waiting);
+    Timer1->start();
+}
+
+void pellion::Timer1_Timer() {
+    // One look at a time: the address comes back from the page later, and a tick while a
+    // resolution runs finds the watch already ended. A look the page never answers (it may be
+    // lost while the page changes) is given up after a few ticks.
+    if (watch_.stopped())
+        return;
+    if (addressPending_ && ++ticksUnanswered_ < kTicksBeforeAskingAgain)
+        return;
+    addressPending_ = true;
+    ticksUnanswered_ = 0;
+    const quint64 look = ++addressLook_;
+    // The page's own location.href: QWebEngineView::url() re-escapes characters such as "|".
+    const QPointer<pellion> self(this);
+    WebBrowser1->page()->runJavaScript(QStringLiteral("location.href"),
+                                       [self, look](const QVariant& href) {
+                                           if (!self || look != self->addressLook_)
+                                               return;
+                                           self->addressPending_ = false;
+                                           self->watchAddress(href.toString());
+                                       });
+}
+
+void pellion::watchAddress(const QString& address) {
+    const AddressWatch::Result result = watch_.watch(address);
+    switch (result.verdict) {
+    case AddressWatch::Verdict::Wait:
+    case AddressWatch::Verdict::Stopped:
+        return;
+    case AddressWatch::Verdict::Resolve:
+        dqbfdz(result.link);
+        break;
+    case AddressWatch::Verdict::ErrorPage:
+        showErrorPage();
+        break;
+    }
+    Timer1->stop();
+}
+
+void pellion::dqbfdz(const QString& bfdz) {
+    setState(State::Resolving);
+    resolver_->dqbfdz(bfdz);
+}
+
+void pellion::openPlayAddress(const QString& playAddress, const QString& requestAddress) {
+    // A browser request header named Referer is dropped by QtWebEngine, so the play page is
+    // opened from a page that stands at the request address itself.
+    WebBrowser1->page()->setHtml(refererBootstrapHtml(playAddress, requestAddress),
+                                 playApiOrigin());
+    setState(State::Playing);
+    Q_EMIT playOpened(playAddress, requestAddress);
+}
+
+void pellion::showErrorPage() {
+    navigate(qjym + kErrorPagePath);
+    setState(State::ErrorPage);
+}
+
+void pellion::navigate(const QString& address) {
+    WebBrowser1->load(QUrl(address));
+}
+
+void pellion::setState(State state) {
+    state_ = state;
+    if (trace_) {
+        const char* name = QMetaEnum::fromType<State>().valueToKey(int(state));
+        std::fprintf(stderr, "state %s\n", name ? name : "?");
+        std::fflush(stderr);
+    }
+    Q_EMIT stateChanged(state);
+}
+
+void pellion::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void pellion::Form_Resize() {
+    // Each step stands alone; one that cannot apply (a minimised or empty window) is skipped.
+    WebBrowser1->move(0, WebBrowser1->y());
+    const bool minimised = isMinimized();
+    const int innerWidth = width(), innerHeight = height();
+    if (!minimised && innerWidth > 0)
+        WebBrowser1->resize(pixels(float(innerWidth) * kTwipsPerPixel + kBrowserOverhang),
+                            WebBrowser1->height());
+    if (!minimised && innerHeight > 0)
+        WebBrowser1->resize(WebBrowser1->width(), innerHeight);
+}
+
+} // namespace lumetta

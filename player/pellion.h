@@ -1,0 +1,84 @@
+// The player's window: an embedded browser that shows the vendor's pages and the play page.
+#pragma once
+
+#include "player/addresswatch.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QMessageBox;
+class QTimer;
+class QWebEngineView;
+
+namespace webkit {
+class VersionCheck;
+}
+
+namespace lumetta {
+
+class PlayResolver;
+
+class pellion : public QWidget {
+    Q_OBJECT
+public:
+    // Where the window stands; each change is announced with stateChanged().
+    enum class State {
+        Loading,   // the loading page; the version check runs
+        Waiting,   // the link page; Timer1 watches the address
+        Resolving, // the play API was asked for a link's play address
+        Playing,   // the play address was opened
+        ErrorPage, // the error page was opened
+    };
+    Q_ENUM(State)
+
+    explicit pellion(QString commandLine, QWidget* parent = nullptr);
+    ~pellion() override;
+
+    // Starts the window's work; called once, before the window is first shown.
+    void Form_Load();
+
+    State state() const { return state_; }
+    QString commandLine() const { return commandLine_; }
+
+    QTimer* Timer1 = nullptr;
+    QWebEngineView* WebBrowser1 = nullptr;
+    QString qjym;
+
+Q_SIGNALS:
+    void stateChanged(lumetta::pellion::State state);
+    // The play page was requested: `playAddress` with `requestAddress` as its Referer.
+    void playOpened(const QString& playAddress, const QString& requestAddress);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Form_Resize();
+    void Timer1_Timer();
+    void dqbfdz(const QString& bfdz);
+
+    void versionAnnounced(const QString& downloadText);
+    void versionCheckDone();
+    void startFromCommandLine();
+    void watchAddress(const QString& address);
+    void openPlayAddress(const QString& playAddress, const QString& requestAddress);
+    void showErrorPage();
+    void setState(State state);
+    void navigate(const QString& address);
+
+    QString commandLine_;
+    State state_ = State::Loading;
+    webkit::VersionCheck* versionCheck_ = nullptr;
+    QPointer<QMessageBox> announcement_;
+    PlayResolver* resolver_ = nullptr;
+    AddressWatch watch_;
+    bool addressPending_ = false;
+    quint64 addressLook_ = 0;
+    int ticksUnanswered_ = 0;
+    static constexpr int kTicksBeforeAskingAgain = 5;
+    bool loaded_ = false;
+    bool trace_ = false;
+};
+
+} // namespace lumetta

@@ -1,0 +1,480 @@
+// The player window with a real QtWebEngine against localweb: start-up with a link or with the
+// link page, hand-overs, error pages, the version announcement, the Referer on the wire and the
+// video on the play page. Needs a display.
+#include "player/addresswatch.h"
+#include "player/pellion.h"
+#include "player/playresolver.h"
+#include "support/localweb.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHostAddress>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+#include <optional>
+
+#include <unistd.h>
+
+using namespace lumetta;
+using State = pellion::State;
+
+namespace {
+
+// A relay between the browser and localweb that keeps every byte the browser sends, so that a
+// test can read request headers exactly as they went over the wire.
+class WireRecorder : public QObject {
+public:
+    bool start(quint16 upstream) {
+        upstream_ = upstream;
+        connect(&server_, &QTcpServer::newConnection, this, &WireRecorder::accept);
+        return server_.listen(QHostAddress::LocalHost, 0);
+    }
+    quint16 port() const { return server_.serverPort(); }
+
+    // Forgets what was recorded; call it while no request is on its way.
+    void clear() {
+        for (const auto& stream : std::as_const(streams_))
+            stream->clear();
+    }
+
+    // The value of header `name` in the last request for `url`, or none.
+    std::optional<QString> header(const QString& url, const QByteArray& name) const {
+        std::optional<QString> found;
+        const QByteArray requestLine = "GET " + url.toUtf8() + " HTTP/";
+        for (const auto& stream : streams_) {
+            const QList<QByteArray> blocks = splitBlocks(*stream);
+            for (const QByteArray& block : blocks) {
+                const QList<QByteArray> lines = block.split('\n');
+                if (lines.isEmpty() || !lines[0].startsWith(requestLine))
+                    continue;
+                found = QString();
+                for (const QByteArray& raw : lines.mid(1)) {
+                    const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
+                    const qsizetype colon = line.indexOf(':');
+                    if (colon > 0 && line.left(colon).compare(name, Qt::CaseInsensitive) == 0)
+                        found = QString::fromUtf8(line.mid(colon + 1).trimmed());
+                }
+            }
+        }
+        return found;
+    }
+
+private:
+    static QList<QByteArray> splitBlocks(const QByteArray& stream) {
+        QList<QByteArray> blocks;
+        qsizetype from = 0;
+        for (;;) {
+            const qsizetype end = stream.indexOf("\r\n\r\n", from);
+            if (end < 0)
+                break;
+            blocks << stream.mid(from, end - from);
+            from = end + 4;
+        }
+        return blocks;
+    }
+
+    void accept() {
+        while (QTcpSocket* client = server_.nextPendingConnection()) {
+            auto* upstream = new QTcpSocket(client);
+            auto sent = std::make_shared<QByteArray>();
+            streams_ << sent;
+            connect(client, &QTcpSocket::readyRead, upstream, [client, upstream, sent] {
+                const QByteArray data = client->readAll();
+                sent->append(data);
+                upstream->write(data);
+            });
+            connect(upstream, &QTcpSocket::readyRead, client,
+                    [client, upstream] { client->write(upstream->readAll()); });
+            connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            upstream->connectToHost(QHostAddress::LocalHost, upstream_);
+        }
+    }
+
+    QTcpServer server_;
+    quint16 upstream_ = 0;
+    QList<std::shared_ptr<QByteArray>> streams_;
+};
+
+// Takes the addresses that the program hands to the desktop.
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url; }
+};
+
+// Runs a script in the page and waits for its result.
+QVariant js(QWebEnginePage* page, const QString& script) {
+    auto result = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [result](const QVariant& v) { *result = v; });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, 10000))
+        return QStringLiteral("<no answer from the page>");
+    return **result;
+}
+
+QString href(const pellion& w) {
+    return js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString();
+}
+
+const QString kVideoPlaying = QStringLiteral("(function(){var v=document.getElementById('player');"
+                                             "return !!v && !v.paused && v.currentTime > 0;})()");
+
+// A well-formed eD2k link with a blank in its name; the stand-in API knows its play address.
+const QString kLink =
+    QStringLiteral("ed2k://|file|Big Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/");
+const QString kPlayAddress =
+    QStringLiteral("http://vod.miravend.test/high.php?v=0123456789abcdef0123456789abcdef");
+
+// localweb's server library percent-decodes request header values before they reach its log
+// and its pages; what it shows is the sent value or that decoding of it.
+bool sameAsShownByLocalweb(const QString& shown, const QString& sent) {
+    return shown == sent || shown == QUrl::fromPercentEncoding(sent.toUtf8());
+}
+
+} // namespace
+
+class TestPlayerWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void designAndResize();
+    void startWithLink();
+    void linkPageHandsOverALink_data();
+    void linkPageHandsOverALink();
+    void badHandOver_data();
+    void badHandOver();
+    void noPlayAddress_data();
+    void noPlayAddress();
+    void versionAnnouncement_data();
+    void versionAnnouncement();
+    void realProgramReadsWholeCommandLine();
+
+private:
+    LocalWeb web;
+    WireRecorder wire;
+    const QString qjym = vendorSiteBase();
+    const QString apiPrefix = QStringLiteral("http://api.miravend.test/playapi.php");
+};
+
+void TestPlayerWindow::initTestCase() {
+    QVERIFY(web.start());
+    QVERIFY(wire.start(web.port()));
+    // Everything, the browser included, reaches localweb through the recording relay.
+    qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(wire.port()).toUtf8());
+    qputenv("no_proxy", "127.0.0.1,localhost");
+}
+
+void TestPlayerWindow::init() {
+    web.clearRoutes();
+    web.clearLog();
+    wire.clear();
+}
+
+void TestPlayerWindow::cleanup() {
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void TestPlayerWindow::designAndResize() {
+    pellion w(QStringLiteral("qd"));
+    QCOMPARE(w.objectName(), QStringLiteral("pellion"));
+    QCOMPARE(w.windowTitle(),
+             QStringLiteral("Miravendv1.2  最好的的极速云点播软件  官网：yun.qarvo.test"));
+    QCOMPARE(w.size(), QSize(968, 534));
+    QCOMPARE(w.WebBrowser1->objectName(), QStringLiteral("WebBrowser1"));
+    QCOMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 497, 281));
+    QCOMPARE(w.Timer1->objectName(), QStringLiteral("Timer1"));
+    QCOMPARE(w.Timer1->interval(), 1000);
+    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1->isSingleShot());
+
+    // Shown, the browser fills the window and reaches 280 twips (18.67 px) past its right edge.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 968 + 19, 534));
+    w.resize(640, 360);
+    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 640 + 19, 360));
+    w.resize(1200, 700);
+    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 1200 + 19, 700));
+    // The browser's top is never touched by a resize.
+    w.WebBrowser1->move(5, 7);
+    w.resize(900, 500);
+    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 7, 900 + 19, 500));
+}
+
+void TestPlayerWindow::startWithLink() {
+    pellion w(kLink);
+    QSignalSpy opened(&w, &pellion::playOpened);
+    w.Form_Load();
+    w.show();
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+    const QString request = PlayResolver::requestAddress(kLink);
+    QCOMPARE(opened[0][0].toString(), kPlayAddress);
+    QCOMPARE(opened[0][1].toString(), request);
+    QCOMPARE(w.state(), State::Playing);
+    QVERIFY(!w.Timer1->isActive());
+
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), kPlayAddress, 30000);
+    // The API was asked once, exactly as built, and only after the version check had its
+    // two answers.
+    const QStringList urls = web.requestedUrls();
+    QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
+    const QString versionFile = QStringLiteral("http://www.qarvo.test//yun.txt");
+    QCOMPARE(urls.count(versionFile), 2);
+    QVERIFY(urls.indexOf(request) > urls.lastIndexOf(versionFile));
+    QVERIFY(!urls.contains(qjym + QStringLiteral("/y/index.php")));
+
+    // The play page was asked for with exactly the request address as Referer.
+    QCOMPARE(wire.header(kPlayAddress, "Referer"), std::optional<QString>(request));
+    QString logged;
+    for (const QJsonObject& r : web.requests()) {
+        if (r.value(QStringLiteral("url")).toString() == kPlayAddress)
+            logged = r.value(QStringLiteral("headers"))
+                         .toObject()
+                         .value(QStringLiteral("Referer"))
+                         .toString();
+    }
+    QVERIFY2(sameAsShownByLocalweb(logged, request), qPrintable(logged));
+    const QString shown =
+        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('referer').textContent"))
+            .toString();
+    QVERIFY2(sameAsShownByLocalweb(shown, request), qPrintable(shown));
+
+    // The clip really plays.
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+
+    const QString shots = qEnvironmentVariable("PLAYER_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QVERIFY(w.grab().save(QDir(shots).filePath(QStringLiteral("player-play-page.png"))));
+        js(w.WebBrowser1->page(),
+           QStringLiteral("window.scrollTo(0, document.body.scrollHeight); true"));
+        QTRY_VERIFY(js(w.WebBrowser1->page(), QStringLiteral("window.scrollY > 0")).toBool());
+        QVERIFY(w.grab().save(QDir(shots).filePath(QStringLiteral("player-play-page-end.png"))));
+    }
+}
+
+void TestPlayerWindow::linkPageHandsOverALink_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("qd") << QStringLiteral("qd");
+    QTest::newRow("empty") << QString();
+}
+
+void TestPlayerWindow::linkPageHandsOverALink() {
+    QFETCH(QString, commandLine);
+    pellion w(commandLine);
+    QSignalSpy opened(&w, &pellion::playOpened);
+    w.Form_Load();
+    w.show();
+    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
+    QVERIFY(w.Timer1->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1') !== null"))
+            .toBool(),
+        30000);
+    QCOMPARE(href(w), qjym + QStringLiteral("/y/index.php"));
+    QVERIFY(web.requestedUrls(apiPrefix).isEmpty());
+
+    // The user picks a film; the page hands its link over in the address.
+    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+    QVERIFY(!w.Timer1->isActive());
+
+    // The link is the text after "okok=" in the address the page went to.
+    const QStringList handOvers = web.requestedUrls(qjym + QStringLiteral("/y/index2.html?okok="));
+    QCOMPARE(handOvers.size(), 1);
+    const QString link = handOvers[0].mid(handOvers[0].indexOf(QStringLiteral("okok=")) + 5);
+    QVERIFY2(link.startsWith(QStringLiteral("ed2k://|file|")), qPrintable(link));
+    const QString request = PlayResolver::requestAddress(link);
+    QCOMPARE(opened[0][1].toString(), request);
+    QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
+
+    const QString play = opened[0][0].toString();
+    QVERIFY(play.startsWith(QStringLiteral("http://vod.miravend.test/high.php?v=")));
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), play, 30000);
+    QCOMPARE(wire.header(play, "Referer"), std::optional<QString>(request));
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+    QCOMPARE(w.state(), State::Playing);
+}
+
+void TestPlayerWindow::badHandOver_data() {
+    QTest::addColumn<QString>("target");    // where the link page sends the browser
+    QTest::addColumn<QString>("askedWith"); // the link the API is asked with, if any
+    QTest::newRow("three characters") << QStringLiteral("/y/index2.html?okok=abc") << QString();
+    QTest::newRow("five characters") << QStringLiteral("/y/index2.html?okok=abcde") << QString();
+    QTest::newRow("no marker") << QStringLiteral("/y/index2.html?link=abcdefgh") << QString();
+    // Long enough to be asked for, but the API knows no play address for it.
+    QTest::newRow("six characters")
+        << QStringLiteral("/y/index2.html?okok=abcdef") << QStringLiteral("abcdef");
+}
+
+void TestPlayerWindow::badHandOver() {
+    QFETCH(QString, target);
+    QFETCH(QString, askedWith);
+    pellion w(QStringLiteral("qd"));
+    QSignalSpy opened(&w, &pellion::playOpened);
+    w.Form_Load();
+    w.show();
+    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/index.php"), 30000);
+    // The link page sends itself to the hand-over address, as its film list does on a click.
+    js(w.WebBrowser1->page(), QStringLiteral("location.href = '%1'; true").arg(target));
+    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::ErrorPage, 30000);
+    QVERIFY(!w.Timer1->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/er.html"), 30000);
+    QVERIFY(web.requestedUrls().contains(qjym + target));
+    const QStringList asked = web.requestedUrls(apiPrefix);
+    if (askedWith.isEmpty())
+        QVERIFY2(asked.isEmpty(), qPrintable(asked.join(QLatin1Char(' '))));
+    else
+        QCOMPARE(asked, QStringList{PlayResolver::requestAddress(askedWith)});
+    QCOMPARE(opened.size(), 0);
+    QVERIFY(w.isVisible());
+}
+
+void TestPlayerWindow::noPlayAddress_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QByteArray>("reply"); // empty: the stand-in API answers by itself
+    QTest::addColumn<int>("status");
+    // "QD" is a link, which the API does not know.
+    QTest::newRow("QD") << QStringLiteral("QD") << QByteArray() << 200;
+    QTest::newRow("reply without an address")
+        << kLink << QByteArray("{\"code\":1,\"msg\":\"busy, try http://vod.miravend.test/\"}")
+        << 200;
+    QTest::newRow("address on a four-label host")
+        << kLink << QByteArray("http://a.vod.miravend.test/high.php?v=abc") << 200;
+    QTest::newRow("empty error reply") << kLink << QByteArray() << 503;
+}
+
+void TestPlayerWindow::noPlayAddress() {
+    QFETCH(QString, commandLine);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, status);
+    const QString request = PlayResolver::requestAddress(commandLine);
+    if (!reply.isEmpty() || status != 200)
+        web.route(request, reply, status);
+    pellion w(commandLine);
+    QSignalSpy opened(&w, &pellion::playOpened);
+    w.Form_Load();
+    w.show();
+    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::ErrorPage, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/er.html"), 30000);
+    QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
+    QCOMPARE(opened.size(), 0);
+    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(w.isVisible());
+}
+
+void TestPlayerWindow::versionAnnouncement_data() {
+    QTest::addColumn<QByteArray>("download");
+    QTest::addColumn<int>("downloadStatus");
+    QTest::addColumn<QString>("opened"); // empty: nothing may be opened
+    QTest::newRow("web address") << QByteArray("http://www.qarvo.test/download.html") << 200
+                                 << QStringLiteral("http://www.qarvo.test/download.html");
+    QTest::newRow("local file") << QByteArray("file:///etc/passwd") << 200 << QString();
+    QTest::newRow("download file missing") << QByteArray() << 404 << QString();
+}
+
+void TestPlayerWindow::versionAnnouncement() {
+    QFETCH(QByteArray, download);
+    QFETCH(int, downloadStatus);
+    QFETCH(QString, opened);
+    web.route(QStringLiteral("http://www.qarvo.test//yun.txt"), "2");
+    web.route(QStringLiteral("http://www.qarvo.test//yunup.txt"), download, downloadStatus);
+    DesktopRecorder desktop;
+    for (const char* scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
+
+    pellion w(QStringLiteral("qd"));
+    w.Form_Load();
+    w.show();
+    QPointer<QMessageBox> box;
+    QTRY_VERIFY_WITH_TIMEOUT((box = w.findChild<QMessageBox*>()) && box->isVisible(), 30000);
+    QCOMPARE(box->text(), QStringLiteral("发现新版本请更新，否则可能影响使用"));
+    QCOMPARE(box->windowTitle(), QStringLiteral("lumetta"));
+    QCOMPARE(box->icon(), QMessageBox::NoIcon);
+    QCOMPARE(box->buttons().size(), 1);
+    QVERIFY(box->button(QMessageBox::Ok));
+    QVERIFY(box->isModal());
+    // Start-up waits for the user: the link page comes only after the box is closed.
+    QCOMPARE(w.state(), State::Loading);
+    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(desktop.opened.isEmpty());
+    QVERIFY(web.requestedUrls(QStringLiteral("http://www.qarvo.test//yunup.txt")).size() == 1);
+
+    box->button(QMessageBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
+    QVERIFY(w.Timer1->isActive());
+    if (opened.isEmpty())
+        QVERIFY(desktop.opened.isEmpty());
+    else
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl(opened)});
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/index.php"), 30000);
+    QTRY_VERIFY(!box); // closed and gone
+}
+
+void TestPlayerWindow::realProgramReadsWholeCommandLine() {
+    // The program as installed: its arguments are the player's own, even ones that look like
+    // Qt's options, and they are joined with single blanks into one link.
+    struct Case {
+        QStringList arguments;
+        QString awaited; // the line on stderr that ends the case
+    };
+    const QList<Case> cases = {
+        {{QStringLiteral("ed2k://|file|Big"),
+          QStringLiteral("Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/")},
+         QStringLiteral("loaded ") + kPlayAddress},
+        {{QStringLiteral("-platform"), QStringLiteral("no-such-platform")},
+         QStringLiteral("loaded ") + qjym + QStringLiteral("/y/er.html")},
+    };
+    for (const Case& c : cases) {
+        web.clearLog();
+        QProcess lumetta;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LUMETTA_TRACE"), QStringLiteral("1"));
+        lumetta.setProcessEnvironment(env);
+        QString err;
+        connect(&lumetta, &QProcess::readyReadStandardError, this,
+                [&] { err += QString::fromUtf8(lumetta.readAllStandardError()); });
+        lumetta.start(binDir() + QStringLiteral("/brenlo/lumetta"), c.arguments);
+        QVERIFY(lumetta.waitForStarted(10000));
+        QTRY_VERIFY2_WITH_TIMEOUT(err.contains(c.awaited),
+                                  qPrintable(err + QStringLiteral("\nrequested:\n") +
+                                             web.requestedUrls().join(QLatin1Char('\n'))),
+                                  60000);
+        QCOMPARE(lumetta.state(), QProcess::Running);
+        QCOMPARE(web.requestedUrls(apiPrefix),
+                 QStringList{PlayResolver::requestAddress(c.arguments.join(QLatin1Char(' ')))});
+        lumetta.terminate();
+        QVERIFY(lumetta.waitForFinished(10000));
+    }
+}
+
+int main(int argc, char** argv) {
+    // QtWebEngine refuses its sandbox when run as root.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Miravend"));
+    QCoreApplication::setApplicationName(QStringLiteral("lumetta"));
+    TestPlayerWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_player_window.moc"
