@@ -88,7 +88,13 @@ video { width: 100%; background: #000; border-radius: 6px; }
             "</h2>\n<video id=\"player\" src=\"/clip.webm\" autoplay muted loop playsinline "
             "controls></video>\n<p class=\"facts\">来源：<span id=\"referer\">" +
             (referer.empty() ? std::string("(none)") : htmlEscape(bytesToUtf8(referer))) +
-            "</span></p>\n</main>\n</body>\n</html>\n";
+            "</span></p>\n</main>\n"
+            // Once the clip has really played a moment, the page says so to the server; the
+            // request log then shows that playback happened in whichever browser showed it.
+            "<script>\n(function () {\n  var v = document.getElementById('player'), told = false;\n"
+            "  v.addEventListener('timeupdate', function () {\n"
+            "    if (!told && v.currentTime > 0.5) { told = true; new Image().src = '/played'; }\n"
+            "  });\n})();\n</script>\n</body>\n</html>\n";
     sendUtf8Html(res, html);
 }
 

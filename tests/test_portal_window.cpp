@@ -205,19 +205,7 @@ bool TestPortalWindow::startPageLoaded(Form1& f) {
 }
 
 QList<QStringList> TestPortalWindow::recorded() const {
-    QList<QStringList> starts;
-    QFile f(recordFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return starts;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QStringList args;
-        for (const QJsonValue& v : QJsonDocument::fromJson(line).array())
-            args << v.toString();
-        starts << args;
-    }
-    return starts;
+    return recordedStarts(recordFile);
 }
 
 void TestPortalWindow::startUpState() {

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -10,6 +11,22 @@
 
 QString binDir() {
     return QStringLiteral(TEST_BIN_DIR);
+}
+
+QList<QStringList> recordedStarts(const QString& file) {
+    QList<QStringList> starts;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return starts;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QStringList args;
+        for (const QJsonValue& v : QJsonDocument::fromJson(line).array())
+            args << v.toString();
+        starts << args;
+    }
+    return starts;
 }
 
 void prepareWebEngine() {

@@ -55,6 +55,10 @@ private:
 // The folder of the built programs (corvale, brenlo/lumetta, localweb).
 QString binDir();
 
+// The starts that the recording stand-in for the player wrote to `file`, oldest first: the
+// arguments of each start.
+QList<QStringList> recordedStarts(const QString& file);
+
 // Settles QtWebEngine's environment before the first browser is made: no sandbox when running
 // as root (it refuses to start otherwise), and no GPU unless flags were given.
 void prepareWebEngine();

@@ -1,0 +1,167 @@
+// The whole mission with the real programs: the portal window (in this process, so the test can
+// type and click in it) starts the real player, built beside this test as brenlo/lumetta, which
+// asks the play API and plays. Everything outside is localweb, whose request log shows what the
+// player did.
+#include "portal/form1.h"
+#include "support/localweb.h"
+#include "support/wirerecorder.h"
+#include "webkit/urlencode.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+const QString kApi = QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=");
+const QString kPlayPage = QStringLiteral("http://vod.miravend.test/high.php?v=");
+const QString kPlayed = QStringLiteral("http://vod.miravend.test/played");
+const QString kLinkPage = QStringLiteral("http://yun.qarvo.test/y/index.php");
+
+QString playerPath() {
+    return binDir() + QStringLiteral("/brenlo/lumetta");
+}
+
+void screenshot(const QString& name) {
+    const QString dir = qEnvironmentVariable("SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+class TestE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void searchCopyAndPlay();
+    void playerButtonAndLinkPage();
+
+private:
+    // Waits until the player has asked the API for `link`, opened its play page with the API
+    // request as Referer, and the clip has played.
+    void expectPlayed(const QString& link);
+
+    LocalWeb web;
+    // Between the programs and localweb, to read headers exactly as they were sent.
+    WireRecorder wire;
+};
+
+void TestE2E::initTestCase() {
+    prepareWebEngine();
+    QVERIFY2(QFile::exists(playerPath()), qPrintable(playerPath()));
+    QVERIFY(web.start());
+    web.useAsProxy();
+    QVERIFY(wire.start(web.port()));
+    qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(wire.port()).toUtf8());
+}
+
+void TestE2E::cleanupTestCase() {
+    // The players were started detached, as the portal starts them; end them here.
+    QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-f"), playerPath()});
+}
+
+void TestE2E::expectPlayed(const QString& link) {
+    const QString request = kApi + webkit::player::URLEncode(link);
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(request), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!web.requestedUrls(kPlayPage).isEmpty(), 30000);
+    const QString playPage = web.requestedUrls(kPlayPage).last();
+    QCOMPARE(wire.header(playPage, "Referer"), std::optional<QString>(request));
+    QTRY_VERIFY_WITH_TIMEOUT(!web.requestedUrls(kPlayed).isEmpty(), 30000);
+}
+
+void TestE2E::searchCopyAndPlay() {
+    portal::Form1 form;
+    QCOMPARE(form.playerPath(), playerPath());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(QStringLiteral("http://www.qarvo.test/")),
+                             20000);
+    // The page itself says when it has loaded.
+    bool complete = false;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            form.WebBrowser1->page()->runJavaScript(
+                QStringLiteral("document.readyState"), [&complete](const QVariant& v) {
+                    complete = v.toString() == QLatin1String("complete");
+                });
+            return complete;
+        }(),
+        20000);
+    screenshot(QStringLiteral("e2e-portal-start.png"));
+
+    // Search mode, a Chinese keyword typed as an input method would, then Enter.
+    QTest::mouseClick(form.Image3, Qt::LeftButton);
+    QTest::mouseClick(form.Text1, Qt::LeftButton);
+    QCOMPARE(form.Text1->text(), QString());
+    for (QChar c : QStringLiteral("变形"))
+        QTest::sendKeyEvent(QTest::Click, form.Text1, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(form.Text1, Qt::Key_Return);
+    QVERIFY(form.Picture3->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->topLevelItemCount() > 1, 30000);
+    QVERIFY(!form.Picture3->isVisible());
+    screenshot(QStringLiteral("e2e-portal-results.png"));
+
+    // What localweb's pages hold: the Transformers link first, 1.25 GiB shown as 1.2G.
+    QTreeWidget* list = form.ListView1;
+    QCOMPARE(list->topLevelItem(0)->text(1),
+             QStringLiteral("变形金刚.Transformers.2007.BD1080P.rmvb"));
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral(" 1.2G"));
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("rmvb"));
+    const QStringList links = form.links();
+    QCOMPARE(links.size(), list->topLevelItemCount());
+    QVERIFY(links[0].startsWith(QStringLiteral("ed2k://|file|%E5%8F%98%E5%BD%A2")));
+
+    // Copy row 1.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(0)).center());
+    form.acopy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), links[0]);
+
+    // Double-click row 2: the real player starts with exactly that link and plays it.
+    web.clearLog();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->topLevelItem(1)).center());
+    expectPlayed(links[1]);
+    screenshot(QStringLiteral("e2e-player-playing.png"));
+}
+
+void TestE2E::playerButtonAndLinkPage() {
+    // The link page hands a link over as soon as it is shown, as the vendor's page does when
+    // the user picks a film.
+    const QString chosen = QStringLiteral(
+        "ed2k://|file|The.Matrix.1999.1080p.mkv|1073741824|D7912E224DFF8D2D91004160ACC32DAC|/");
+    web.route(kLinkPage,
+              QStringLiteral("<html><body>片库<script>setTimeout(function () {"
+                             "location.href = 'http://yun.qarvo.test/y/index2.html?okok=%1';"
+                             "}, 300);</script></body></html>")
+                  .arg(chosen)
+                  .toUtf8());
+    portal::Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    web.clearLog();
+    QTest::mouseClick(form.Image4, Qt::LeftButton);
+    QCOMPARE(form.anzt(), qint16(3));
+    // The player shows its loading page, then the link page, then plays what it was handed.
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(kLinkPage), 30000);
+    const QStringList urls = web.requestedUrls();
+    QVERIFY(urls.indexOf(QStringLiteral("http://yun.qarvo.test/loading/index.html?v=1")) <
+            urls.indexOf(kLinkPage));
+    expectPlayed(chosen);
+    screenshot(QStringLiteral("e2e-player-from-link-page.png"));
+}
+
+QTEST_MAIN(TestE2E)
+#include "test_e2e.moc"
