@@ -101,7 +101,9 @@ std::vector<Route> RouteTable::load() const {
         route.gbk = fields[2] == "gbk";
         route.bodyFile = fields[3];
         route.delayMs = static_cast<long long>(*delay);
-        if (route.bodyFile.is_relative())
+        if (startsWith(fields[3], "fault:"))
+            route.faultPath = fields[3].substr(6);
+        else if (route.bodyFile.is_relative())
             route.bodyFile = folder / route.bodyFile;
         routes.push_back(std::move(route));
     }
@@ -126,6 +128,11 @@ std::optional<RouteAnswer> RouteTable::lookup(const std::string& url) {
         return std::nullopt;
 
     RouteAnswer answer;
+    answer.delayMs = best->delayMs;
+    if (!best->faultPath.empty()) {
+        answer.faultPath = best->faultPath;
+        return answer;
+    }
     const auto data = readFile(best->bodyFile);
     if (!data) {
         answer.status = 500;

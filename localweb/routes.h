@@ -17,6 +17,7 @@ struct Route {
     bool gbk = false; // convert the UTF-8 file to GBK before sending
     std::filesystem::path bodyFile;
     long long delayMs = 0; // optional fifth field: hold the answer back this long
+    std::string faultPath; // BODYFILE "fault:/__fault/...": answer with that failure instead
 };
 
 // What a route answers: the body is read from its file on every request.
@@ -25,6 +26,7 @@ struct RouteAnswer {
     std::string contentType;
     std::string body;
     long long delayMs = 0;
+    std::string faultPath; // set: answer as the fault path would, nothing else here applies
 };
 
 class RouteTable {

@@ -124,6 +124,14 @@ void Proxy::handle(const httplib::Request& req, httplib::Response& res) {
                 res.set_header("Connection", "close");
                 return;
             }
+            if (!answer->faultPath.empty()) {
+                // A test's page that fails: the fault answers in its place, on this host.
+                Incoming at = in;
+                at.path = answer->faultPath;
+                at.query.clear();
+                if (serveFault(at, res))
+                    return;
+            }
             res.status = answer->status;
             res.set_content(answer->body, answer->contentType);
             return;

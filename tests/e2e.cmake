@@ -4,3 +4,8 @@ if(TARGET portal_window AND TARGET lumetta)
   add_dependencies(test_e2e lumetta)
   set_target_properties(test_e2e PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()
+
+# Hostile pages against the link search and the play-address resolution.
+if(TARGET portal_window AND TARGET player_core)
+  window_test(test_hostile portal_window player_core)
+endif()

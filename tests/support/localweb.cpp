@@ -107,6 +107,13 @@ void LocalWeb::route(const QString& url, const QByteArray& body, int status, con
     writeRoutes();
 }
 
+void LocalWeb::routeFault(const QString& url, const QString& faultPath) {
+    routes_.removeIf([&](const QStringList& r) { return r[0] == url; });
+    routes_ << QStringList{url, QStringLiteral("200"), QStringLiteral("raw"),
+                           QStringLiteral("fault:") + faultPath};
+    writeRoutes();
+}
+
 void LocalWeb::clearRoutes() {
     routes_.clear();
     writeRoutes();

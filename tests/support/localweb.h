@@ -30,6 +30,8 @@ public:
     // back that many milliseconds.
     void route(const QString& url, const QByteArray& body, int status = 200,
                const QString& charset = QStringLiteral("raw"), int delayMs = 0);
+    // Answers `url` with one of localweb's failures, e.g. "/__fault/stall".
+    void routeFault(const QString& url, const QString& faultPath);
     void clearRoutes();
 
     // Every request received so far, oldest first: objects with method, url and headers.
