@@ -48,26 +48,8 @@ std::string jsQuotedInAttribute(std::string_view text) {
             js.push_back('\\');
         js.push_back(c);
     }
-    std::string out;
-    for (const char c : js) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out.push_back(c);
-        }
-    }
-    return out;
+    // The attribute's own escapes are undone by the browser before the script reads it.
+    return htmlEscape(js);
 }
 
 std::string formatOf(const Film& film) {

@@ -3,10 +3,10 @@
 #include "player/addresswatch.h"
 #include "player/pellion.h"
 
+#include "webkit/about.h"
+
 #include <QApplication>
 #include <QStringList>
-
-#include <cstdio>
 
 int main(int argc, char** argv) {
     // The whole command line belongs to the player; Qt is given only the program's name, so
@@ -23,12 +23,7 @@ int main(int argc, char** argv) {
     // `lumetta --version`, that one argument alone, prints the name, version and maker and ends:
     // no link is ever that text, so nothing the player could be asked to play is lost.
     if (arguments == QStringList{QStringLiteral("--version")}) {
-        const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
-                                 QCoreApplication::applicationVersion() + QStringLiteral(" (") +
-                                 QCoreApplication::organizationName() + QStringLiteral(")\n"))
-                                    .toUtf8();
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return webkit::printVersion();
     }
 
     int qtArgc = 1;

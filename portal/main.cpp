@@ -1,6 +1,8 @@
 #include "portal/form1.h"
 #include "portal/headless.h"
 
+#include "webkit/about.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -66,12 +68,7 @@ int main(int argc, char** argv) {
 
     // `corvale --version`: the name, version and maker, then out; no window, no network.
     if (args == QStringList{QStringLiteral("--version")}) {
-        const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
-                                 QCoreApplication::applicationVersion() + QStringLiteral(" (") +
-                                 QCoreApplication::organizationName() + QStringLiteral(")\n"))
-                                    .toUtf8();
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return webkit::printVersion();
     }
 
     // The link search without a window: no display needed.

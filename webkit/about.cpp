@@ -1,0 +1,18 @@
+#include "webkit/about.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace webkit {
+
+int printVersion() {
+    const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
+                             QCoreApplication::applicationVersion() + QStringLiteral(" (") +
+                             QCoreApplication::organizationName() + QStringLiteral(")\n"))
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace webkit
