@@ -54,6 +54,15 @@ QString href(const pellion& w) {
     return js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString();
 }
 
+// Loads and shows a player started without a link, and waits until it shows the link page.
+bool openOnLinkPage(pellion& w) {
+    w.Form_Load();
+    w.show();
+    return QTest::qWaitFor([&] { return w.state() == pellion::State::Waiting; }, 30000) &&
+           QTest::qWaitFor(
+               [&] { return href(w) == vendorSiteBase() + QStringLiteral("/y/index.php"); }, 30000);
+}
+
 const QString kVideoPlaying = QStringLiteral("(function(){var v=document.getElementById('player');"
                                              "return !!v && !v.paused && v.currentTime > 0;})()");
 
@@ -255,10 +264,7 @@ void TestPlayerWindow::badHandOver() {
     QFETCH(QString, askedWith);
     pellion w(QStringLiteral("qd"));
     QSignalSpy opened(&w, &pellion::playOpened);
-    w.Form_Load();
-    w.show();
-    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/index.php"), 30000);
+    QVERIFY(openOnLinkPage(w));
     // The link page sends itself to the hand-over address, as its film list does on a click.
     js(w.WebBrowser1->page(), QStringLiteral("location.href = '%1'; true").arg(target));
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::ErrorPage, 30000);
@@ -283,10 +289,7 @@ void TestPlayerWindow::slowResolutionIsAskedForOnce() {
     web.route(request, play.toUtf8(), 200, QStringLiteral("raw"), 3500);
     pellion w(QStringLiteral("qd"));
     QSignalSpy opened(&w, &pellion::playOpened);
-    w.Form_Load();
-    w.show();
-    QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/index.php"), 30000);
+    QVERIFY(openOnLinkPage(w));
     js(w.WebBrowser1->page(),
        QStringLiteral("location.href = '/y/index2.html?okok=%1'; true").arg(link));
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Resolving, 30000);
