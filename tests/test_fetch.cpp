@@ -190,6 +190,7 @@ void TestFetch::manyAtOnceWithoutBlocking() {
 
 void TestFetch::cancelAndContext() {
     web.route(site + QStringLiteral("/c.txt"), "c");
+    QSignalSpy arrived(&Fetcher::instance(), &Fetcher::arrived);
     bool called = false;
     const quint64 id = GetResponse(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"), nullptr,
                                    [&](const QString&) { called = true; });
@@ -197,8 +198,8 @@ void TestFetch::cancelAndContext() {
     Fetcher::instance().cancel(id); // twice is harmless
     auto* context = new QObject;
     bool contextCalled = false;
-    GetResponse(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"), context,
-                [&](const QString&) { contextCalled = true; });
+    const quint64 orphan = GetResponse(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"),
+                                       context, [&](const QString&) { contextCalled = true; });
     delete context;
     // A later fetch finishing proves the earlier ones had their chance.
     auto later = fetch(site + QStringLiteral("/c.txt"), QStringLiteral("gbk"));
@@ -206,6 +207,15 @@ void TestFetch::cancelAndContext() {
     QTRY_COMPARE(Fetcher::instance().running(), 0);
     QVERIFY(!called);
     QVERIFY(!contextCalled);
+    // Every fetch that was not cancelled is announced as it ends, its callback's fate aside.
+    QList<quint64> ended;
+    for (const QList<QVariant>& a : arrived) {
+        QVERIFY(a[1].toBool());
+        ended << a[0].toULongLong();
+    }
+    QCOMPARE(ended.size(), 2);
+    QVERIFY(!ended.contains(id));
+    QVERIFY(ended.contains(orphan));
 }
 
 void TestFetch::decoderDirectly() {

@@ -118,7 +118,13 @@ struct Fetcher::Impl {
 
     // Collects finished transfers first, then calls back: a callback may start or cancel fetches.
     void finish() {
-        std::vector<std::pair<Done, std::pair<QByteArray, bool>>> results;
+        struct Result {
+            quint64 id;
+            Done done;
+            QByteArray body;
+            bool ok;
+        };
+        std::vector<Result> results;
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
             if (msg->msg != CURLMSG_DONE)
@@ -134,11 +140,13 @@ struct Fetcher::Impl {
             transfers.erase(it);
             curl_multi_remove_handle(multi, t->easy);
             curl_easy_cleanup(t->easy);
-            results.push_back({std::move(t->done), {ok ? t->body : QByteArray(), ok}});
+            results.push_back({id, std::move(t->done), ok ? t->body : QByteArray(), ok});
         }
-        for (auto& [done, result] : results)
-            if (done)
-                done(result.first, result.second);
+        for (Result& r : results) {
+            Q_EMIT q->arrived(r.id, r.ok);
+            if (r.done)
+                r.done(r.body, r.ok);
+        }
     }
 
     bool configure(Transfer& t) {
@@ -231,6 +239,7 @@ quint64 Fetcher::get(const QString& url, Done done) {
                     return;
                 Done cb = std::move(it->second->done);
                 d->transfers.erase(it);
+                Q_EMIT arrived(id, false);
                 if (cb)
                     cb({}, false);
             },

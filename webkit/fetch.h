@@ -45,6 +45,10 @@ public:
 
     ~Fetcher() override;
 
+Q_SIGNALS:
+    // A fetch has ended (the same outcome `done` is about to be given); for timing and tracing.
+    void arrived(quint64 id, bool ok);
+
 private:
     Fetcher();
     struct Impl;
