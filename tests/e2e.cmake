@@ -5,7 +5,7 @@ if(TARGET portal_window AND TARGET lumetta)
   set_target_properties(test_e2e PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()
 
-# Hostile pages against the link search and the play-address resolution.
-if(TARGET portal_window AND TARGET player_core)
-  window_test(test_hostile portal_window player_core)
+# Hostile pages against the portal's link search and the player's play-address resolution.
+if(TARGET portal_window AND TARGET player_window)
+  window_test(test_hostile portal_window player_window)
 endif()
