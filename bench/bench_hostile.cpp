@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <atomic>

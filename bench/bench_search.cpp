@@ -30,13 +30,16 @@ int main(int argc, char** argv) {
         const QString keyword = QStringLiteral("bench%1").arg(pages);
         QString page;
         for (int n = 1; n <= pages; ++n) {
-            const QString q = QStringLiteral("http://zhidao.baidu.com/question/%1%2.html").arg(pages).arg(n);
+            const QString q =
+                QStringLiteral("http://zhidao.baidu.com/question/%1%2.html").arg(pages).arg(n);
             page += QStringLiteral("<a href=\"%1\">q</a>\n").arg(q);
-            web.route(q, QStringLiteral("<p>ed2k://|file|page%1.avi|5|ABCDEF|/</p>").arg(n).toUtf8(), 200,
-                      QStringLiteral("gbk"));
+            web.route(q,
+                      QStringLiteral("<p>ed2k://|file|page%1.avi|5|ABCDEF|/</p>").arg(n).toUtf8(),
+                      200, QStringLiteral("gbk"));
         }
         page += QStringLiteral("<a href=\"ed2k://|file|main.avi|5|ABCDEF|/\">x</a>");
-        web.route(kSearch + keyword + QStringLiteral("+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+        web.route(kSearch + keyword + QStringLiteral("+ed2k"), page.toUtf8(), 200,
+                  QStringLiteral("gbk"));
 
         // Best of three, so a stray hiccup of the machine does not count.
         qint64 best = -1;
@@ -44,10 +47,11 @@ int main(int argc, char** argv) {
             portal::LinkSearch search;
             QEventLoop loop; // this is a command-line benchmark, not a window
             qsizetype found = 0;
-            QObject::connect(&search, &portal::LinkSearch::finished, &loop, [&](const QStringList& links) {
-                found = links.size();
-                loop.quit();
-            });
+            QObject::connect(&search, &portal::LinkSearch::finished, &loop,
+                             [&](const QStringList& links) {
+                                 found = links.size();
+                                 loop.quit();
+                             });
             QElapsedTimer clock;
             clock.start();
             search.huoquindex(keyword);
@@ -55,7 +59,8 @@ int main(int argc, char** argv) {
             loop.exec();
             const qint64 ms = clock.elapsed();
             if (found != pages + 1) {
-                std::fprintf(stderr, "expected %d links, got %lld\n", pages + 1, static_cast<long long>(found));
+                std::fprintf(stderr, "expected %d links, got %lld\n", pages + 1,
+                             static_cast<long long>(found));
                 return 1;
             }
             if (best < 0 || ms < best)

@@ -1,5 +1,7 @@
 #include "portal/browserhost.h"
 
+#include "portal/results.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QJsonDocument>
@@ -115,10 +117,14 @@ External::External(Launch launch, QObject* parent) : QObject(parent), launch_(st
     setObjectName(kChannelObject);
 }
 
-void External::setEdurl(const QString& edurl) {
-    if (edurl == edurl_)
+QString External::edurl() const {
+    return edurlText(links_);
+}
+
+void External::setLinks(const QStringList& links) {
+    if (links == links_)
         return;
-    edurl_ = edurl;
+    links_ = links;
     Q_EMIT edurlChanged();
 }
 

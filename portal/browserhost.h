@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -23,11 +24,12 @@ public:
 
     explicit External(Launch launch, QObject* parent = nullptr);
 
-    QString edurl() const { return edurl_; }
+    // The links, each followed by "*"; made when read, so that the links are kept only once.
+    QString edurl() const;
     QString qjym() const { return qjym_; }
     int anzt() const { return anzt_; }
 
-    void setEdurl(const QString& edurl);
+    void setLinks(const QStringList& links);
     void setQjym(const QString& qjym);
     void setAnzt(int anzt);
 
@@ -41,7 +43,7 @@ Q_SIGNALS:
 
 private:
     Launch launch_;
-    QString edurl_;
+    QStringList links_;
     QString qjym_;
     int anzt_ = 0;
 };

@@ -15,7 +15,6 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -158,10 +157,9 @@ void Form1::createControls() {
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(twipsRect(0, 520, 2250, 7460));
 
-    ListView1 = new QTreeWidget(this);
+    ListView1 = new ResultList(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(twipsRect(5400, 520, 5535, 1500));
-    ListView1->setColumnCount(0);
     ListView1->hide();
 
     Picture1 = new ClickableBitmap(this);
@@ -198,7 +196,7 @@ void Form1::createControls() {
 
 void Form1::setLinks(const QStringList& links) {
     links_ = links;
-    external_->setEdurl(edurl());
+    external_->setLinks(links_);
 }
 
 QString Form1::edurl() const {
@@ -265,7 +263,6 @@ void Form1::announceNewVersion(const QString& downloadText) {
 
 void Form1::chuangjian() {
     ListView1->clear();
-    ListView1->setColumnCount(0);
 
     // Report view: one line per row under column headers, nothing edited in place, a click
     // anywhere on a line selects the whole row, and rows stay in the order they were added.

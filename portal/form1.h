@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portal/resultlist.h"
+
 #include <QLabel>
 #include <QString>
 #include <QStringList>
@@ -11,7 +13,6 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QMessageBox;
-class QTreeWidget;
 class QWebEngineView;
 
 namespace webkit {
@@ -98,7 +99,7 @@ public:
     ClickableBitmap* Image4;
     QLineEdit* Text1;
     QWebEngineView* WebBrowser1;
-    QTreeWidget* ListView1;
+    ResultList* ListView1;
     ClickableBitmap* Picture1;
     QLabel* Picture2;
     QLabel* Picture3;

@@ -1,7 +1,6 @@
 // The portal window's navigation, keyword entry, link search and result actions.
 #include "portal/form1.h"
 
-#include "portal/results.h"
 #include "portal/search.h"
 #include "webkit/urlencode.h"
 
@@ -15,7 +14,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -159,24 +157,16 @@ void Form1::searchFinished(const QStringList& links) {
 
 void Form1::zairu() {
     Picture3->hide();
-    ListView1->clear();
-    // All rows in one go, without a repaint per row.
-    QList<QTreeWidgetItem*> items;
-    const QList<ResultRow> rows = zairuRows(links_);
-    items.reserve(rows.size());
-    for (const ResultRow& r : rows)
-        items << new QTreeWidgetItem(QStringList{r.id, r.name, r.size, r.format});
-    ListView1->setUpdatesEnabled(false);
-    ListView1->addTopLevelItems(items);
-    ListView1->setUpdatesEnabled(true);
+    // One row per link; the list makes a row's texts when it shows the row.
+    ListView1->setLinks(links_);
 }
 
 std::optional<QString> Form1::selectedLink() const {
-    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
-    if (selected.isEmpty())
+    const int row = ListView1->selectedRow();
+    if (row < 0)
         return std::nullopt;
     bool ok = false;
-    const double id = selected.first()->text(0).toDouble(&ok);
+    const double id = ListView1->text(row, 0).toDouble(&ok);
     if (!ok)
         return std::nullopt;
     const double position = std::nearbyint(id - 1);

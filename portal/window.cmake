@@ -1,7 +1,7 @@
 # The portal window and its browser host: a library that corvale and the window tests share.
 add_library(portal_window STATIC
   ${CMAKE_CURRENT_LIST_DIR}/form1.h ${CMAKE_CURRENT_LIST_DIR}/form1.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/form1_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/form1_search.cpp ${CMAKE_CURRENT_LIST_DIR}/resultlist.h
   ${CMAKE_CURRENT_LIST_DIR}/browserhost.h ${CMAKE_CURRENT_LIST_DIR}/browserhost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/resources/portal.qrc
 )

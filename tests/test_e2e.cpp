@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -109,30 +108,27 @@ void TestE2E::searchCopyAndPlay() {
         QTest::sendKeyEvent(QTest::Click, form.Text1, Qt::Key_unknown, QString(c), Qt::NoModifier);
     QTest::keyClick(form.Text1, Qt::Key_Return);
     QVERIFY(form.Picture3->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->topLevelItemCount() > 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() > 1, 30000);
     QVERIFY(!form.Picture3->isVisible());
     screenshot(QStringLiteral("e2e-portal-results.png"));
 
     // What localweb's pages hold: the Transformers link first, 1.25 GiB shown as 1.2G.
-    QTreeWidget* list = form.ListView1;
-    QCOMPARE(list->topLevelItem(0)->text(1),
-             QStringLiteral("变形金刚.Transformers.2007.BD1080P.rmvb"));
-    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral(" 1.2G"));
-    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("rmvb"));
+    portal::ResultList* list = form.ListView1;
+    QCOMPARE(list->text(0, 1), QStringLiteral("变形金刚.Transformers.2007.BD1080P.rmvb"));
+    QCOMPARE(list->text(0, 2), QStringLiteral(" 1.2G"));
+    QCOMPARE(list->text(0, 3), QStringLiteral("rmvb"));
     const QStringList links = form.links();
-    QCOMPARE(links.size(), list->topLevelItemCount());
+    QCOMPARE(links.size(), list->rowCount());
     QVERIFY(links[0].startsWith(QStringLiteral("ed2k://|file|%E5%8F%98%E5%BD%A2")));
 
     // Copy row 1.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->topLevelItem(0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(0).center());
     form.acopy->trigger();
     QCOMPARE(QApplication::clipboard()->text(), links[0]);
 
     // Double-click row 2: the real player starts with exactly that link and plays it.
     web.clearLog();
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualItemRect(list->topLevelItem(1)).center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     expectPlayed(links[1]);
     screenshot(QStringLiteral("e2e-player-playing.png"));
 }

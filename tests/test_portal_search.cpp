@@ -17,12 +17,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWebEngineView>
 
 #include <memory>
 
 using portal::Form1;
+using portal::ResultList;
 
 namespace {
 
@@ -51,10 +51,10 @@ QMessageBox* messageBox(QWidget& window) {
     return nullptr;
 }
 
-QStringList rowTexts(QTreeWidget* list, int row) {
+QStringList rowTexts(const ResultList* list, int row) {
     QStringList cells;
     for (int c = 0; c < 4; ++c)
-        cells << list->topLevelItem(row)->text(c);
+        cells << list->text(row, c);
     return cells;
 }
 
@@ -253,7 +253,7 @@ void TestPortalSearch::siteSearchInEveryMode() {
     QTRY_VERIFY_WITH_TIMEOUT(
         !web.requestedUrls(kSiteSearch + QStringLiteral("%E4%B8%AD%E5%9B%BDa")).isEmpty(), 20000);
     QVERIFY(web.requestedUrls(kSearch).isEmpty());
-    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QCOMPARE(f.ListView1->rowCount(), 0);
 
     // Search mode: the browser, though hidden, goes to the site search as well.
     QTest::mouseClick(f.Image3, Qt::LeftButton);
@@ -283,8 +283,8 @@ void TestPortalSearch::linkSearchFillsTheList() {
     // The banner shows at once and the list was emptied; the rows come when all is read.
     QVERIFY(f.Picture3->isVisible());
     QVERIFY(!f.Picture2->isVisible());
-    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 3, 20000);
+    QCOMPARE(f.ListView1->rowCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 3, 20000);
     QVERIFY(!f.Picture3->isVisible());
     QCOMPARE(rowTexts(f.ListView1, 0), QStringList({"1", "电影.rmvb", " 700M", "rmvb"}));
     QCOMPARE(rowTexts(f.ListView1, 1), QStringList({"2", "Big.One.mkv", " 4.4G", "mkv"}));
@@ -297,7 +297,7 @@ void TestPortalSearch::linkSearchOverTheStandInCatalogue() {
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("变形"));
     enter();
-    QTRY_VERIFY_WITH_TIMEOUT(searchEnded() && f.ListView1->topLevelItemCount() > 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded() && f.ListView1->rowCount() > 0, 20000);
     QCOMPARE(rowTexts(f.ListView1, 0),
              QStringList({"1", "变形金刚.Transformers.2007.BD1080P.rmvb", " 1.2G", "rmvb"}));
     // SCREENSHOTS=DIR keeps a picture of the listed results.
@@ -319,7 +319,7 @@ void TestPortalSearch::noResultsBanner() {
     enter();
     QTRY_VERIFY_WITH_TIMEOUT(f.Picture2->isVisible(), 20000);
     QVERIFY(!f.Picture3->isVisible());
-    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QCOMPARE(f.ListView1->rowCount(), 0);
     QCOMPARE(f.edurl(), QString());
     // No message box on this path.
     QVERIFY(!messageBox(f));
@@ -336,7 +336,7 @@ void TestPortalSearch::modeChangeDuringASearch() {
     QTest::mouseClick(f.Image2, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
     QVERIFY(!f.Picture2->isVisible());
-    QCOMPARE(f.ListView1->topLevelItemCount(), 0);
+    QCOMPARE(f.ListView1->rowCount(), 0);
 
     // Links found meanwhile still fill the hidden list.
     web.route(kSearch + QStringLiteral("slow2+ed2k"), attrs({link(QStringLiteral("late.avi"))}),
@@ -345,7 +345,7 @@ void TestPortalSearch::modeChangeDuringASearch() {
     type(QStringLiteral("slow2"));
     enter();
     QTest::mouseClick(f.Image2, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 1, 20000);
     QVERIFY(!f.ListView1->isVisible());
     QVERIFY(!f.Picture3->isVisible());
 }
@@ -362,11 +362,11 @@ void TestPortalSearch::newSearchReplacesTheRunningOne() {
     QTRY_COMPARE(web.requestedUrls(kSearch + QStringLiteral("old")).size(), 2);
     type(QStringLiteral("new"));
     enter();
-    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 1, 20000);
-    QCOMPARE(f.ListView1->topLevelItem(0)->text(1), QStringLiteral("new.avi"));
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 1, 20000);
+    QCOMPARE(f.ListView1->text(0, 1), QStringLiteral("new.avi"));
     // The old answers arrive later and change nothing.
     QTRY_VERIFY_WITH_TIMEOUT(webkit::Fetcher::instance().running() == 0, 20000);
-    QCOMPARE(f.ListView1->topLevelItemCount(), 1);
+    QCOMPARE(f.ListView1->rowCount(), 1);
     QCOMPARE(f.links(), QStringList({link(QStringLiteral("new.avi"))}));
     QVERIFY(!f.Picture3->isVisible());
 }
@@ -385,14 +385,12 @@ void TestPortalSearch::resultActions() {
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("acts"));
     enter();
-    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 3, 20000);
-    QTreeWidget* list = f.ListView1;
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 3, 20000);
+    ResultList* list = f.ListView1;
     // Rows follow edurl: the search page's links, then the question page's.
-    QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("two words 二.mkv"));
+    QCOMPARE(list->text(2, 1), QStringLiteral("two words 二.mkv"));
 
-    auto rowCenter = [&](int row) {
-        return list->visualItemRect(list->topLevelItem(row)).center();
-    };
+    auto rowCenter = [&](int row) { return list->rowRect(row).center(); };
 
     // A right-button release over a row opens the menu; "在线云播放" plays that row's link.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(2));
@@ -434,13 +432,13 @@ void TestPortalSearch::actionsWithoutARowDoNothing() {
     // Rows whose links are gone (the links were replaced by fewer): nothing either.
     f.setLinks({link(QStringLiteral("a.avi")), link(QStringLiteral("b.avi"))});
     f.zairu();
-    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(1));
+    f.ListView1->setCurrentRow(1);
     f.setLinks({link(QStringLiteral("a.avi"))});
     f.aplary->trigger();
     f.acopy->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
     // A start made after all that is the first one the player records.
-    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(0));
+    f.ListView1->setCurrentRow(0);
     f.aplary->trigger();
     QTRY_COMPARE(recorded(), QList<QStringList>({{link(QStringLiteral("a.avi"))}}));
 }
@@ -454,7 +452,7 @@ void TestPortalSearch::tenThousandRows() {
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("lots"));
     enter();
-    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->topLevelItemCount() == 10000, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 10000, 30000);
     QCOMPARE(rowTexts(f.ListView1, 9999), QStringList({"10000", "film9999.avi", " 1M", "avi"}));
 }
 

@@ -22,7 +22,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -31,6 +30,7 @@
 #include <unistd.h>
 
 using portal::Form1;
+using portal::ResultList;
 
 namespace {
 
@@ -264,16 +264,16 @@ void TestPortalWindow::startUpState() {
     QCOMPARE(f.Text1->text(), QStringLiteral(" 请在这里输入关键字"));
 
     // The result list: report view with four columns, whole rows, no editing, no sorting.
-    QTreeWidget* list = f.ListView1;
+    ResultList* list = f.ListView1;
     QCOMPARE(list->columnCount(), 4);
     const QStringList headers = {QStringLiteral("ID"), QStringLiteral("电影名"),
                                  QStringLiteral("文件大小"), QStringLiteral("格式")};
     const int widths[] = {33, 835, 80, 53};
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(list->headerItem()->text(i), headers[i]);
+        QCOMPARE(list->model()->headerData(i, Qt::Horizontal).toString(), headers[i]);
         QCOMPARE(list->columnWidth(i), widths[i]);
     }
-    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(list->rowCount(), 0);
     QVERIFY(!list->rootIsDecorated());
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);

@@ -1,5 +1,8 @@
-// Rows of the result list built from harvested links.
+// Rows of the result list built from harvested links, and the model that shows them.
+#include "portal/resultmodel.h"
 #include "portal/results.h"
+
+#include <QSignalSpy>
 
 #include <QTest>
 
@@ -13,6 +16,7 @@ private Q_SLOTS:
     void rows();
     void malformedPiecesKeepTheirPlace();
     void edurlJoinsEveryLink();
+    void modelMirrorsItsLinks();
 };
 
 void TestResults::sizes_data() {
@@ -105,6 +109,54 @@ void TestResults::malformedPiecesKeepTheirPlace() {
 void TestResults::edurlJoinsEveryLink() {
     QCOMPARE(edurlText({}), QString());
     QCOMPARE(edurlText({QStringLiteral("a"), QStringLiteral("b*c")}), QStringLiteral("a*b*c*"));
+}
+
+void TestResults::modelMirrorsItsLinks() {
+    ResultModel model;
+    QCOMPARE(model.columnCount(), 0);
+    model.setColumnTitles({QStringLiteral("ID"), QStringLiteral("电影名"),
+                           QStringLiteral("文件大小"), QStringLiteral("格式")});
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("电影名"));
+    QVERIFY(!model.headerData(4, Qt::Horizontal).isValid());
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+
+    QStringList links;
+    for (int i = 0; i < 3000; ++i)
+        links << QStringLiteral("ed2k://|file|%E7%94%B5%E5%BD%B1%1.rmvb|%2|ABCDEF|/")
+                     .arg(i)
+                     .arg(qint64(i) << 20);
+    links << QStringLiteral("not a link");
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.setLinks(links);
+    QCOMPARE(reset.size(), 1);
+    QCOMPARE(model.rowCount(), 3001);
+    // Cells asked for in any order, each the same as the row built on its own.
+    for (int r : {2999, 0, 1500, 0, 3000, 7}) {
+        const ResultRow expected = zairuRow(r + 1, links[r]);
+        const QStringList cells = {expected.id, expected.name, expected.size, expected.format};
+        for (int c : {3, 0, 2, 1})
+            QCOMPARE(model.data(model.index(r, c)).toString(), cells[c]);
+    }
+    QCOMPARE(model.text(700, 1), QStringLiteral("电影700.rmvb"));
+    QCOMPARE(model.text(700, 2), QStringLiteral(" 700M"));
+    QCOMPARE(model.text(1500, 2), QStringLiteral(" 1.5G"));
+    // Nothing outside the cells, and no other role.
+    QCOMPARE(model.text(3001, 0), QString());
+    QCOMPARE(model.text(-1, 0), QString());
+    QCOMPARE(model.text(0, 4), QString());
+    QVERIFY(!model.data(model.index(0, 1), Qt::ToolTipRole).isValid());
+    QVERIFY(!model.index(0, 0, model.index(0, 0)).isValid());
+
+    // The rows stay those of the links given, whatever becomes of the caller's list.
+    links.clear();
+    links << QStringLiteral("ed2k://|file|other.avi|1|A|/");
+    QCOMPARE(model.rowCount(), 3001);
+    QCOMPARE(model.text(0, 1), QStringLiteral("电影0.rmvb"));
+
+    model.clear();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.text(0, 1), QString());
+    QCOMPARE(model.columnCount(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestResults)

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "portal/results.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace portal {
+
+// The rows of the result list: row k (from 0) shows link k + 1 as its ID, film name, size and
+// format. A row's texts are made when a view asks for them, so a list of any length costs no
+// more than its links and is set up at once. The model keeps its own links: what it shows does
+// not change when the caller's list does.
+class ResultModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ResultModel(QObject* parent = nullptr);
+
+    // The column headers; their number is the number of columns.
+    void setColumnTitles(const QStringList& titles);
+    // One row per link, replacing every row.
+    void setLinks(const QStringList& links);
+    void clear();
+
+    // The text of a cell; the empty text outside the rows and columns.
+    QString text(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    const ResultRow& row(int r) const;
+
+    QStringList titles_;
+    QStringList links_;
+    // A view asks for a row's cells one after another; the last row made is kept.
+    mutable int madeRow_ = -1;
+    mutable ResultRow made_;
+};
+
+} // namespace portal
