@@ -4,11 +4,13 @@
 #include "player/pellion.h"
 
 #include "webkit/about.h"
+#include "webkit/memory.h"
 
 #include <QApplication>
 #include <QStringList>
 
 int main(int argc, char** argv) {
+    webkit::returnLargeBlocksWhenFreed();
     // The whole command line belongs to the player; Qt is given only the program's name, so
     // that no argument is ever read as one of its own options.
     QStringList arguments;

@@ -2,6 +2,7 @@
 #include "portal/headless.h"
 
 #include "webkit/about.h"
+#include "webkit/memory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -53,6 +54,7 @@ private:
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
+    webkit::returnLargeBlocksWhenFreed();
 
     // Qt gets the program's name only: whatever the user passes is the program's own, and
     // must never be read as an option of Qt's.
