@@ -1,5 +1,7 @@
-// Result rows from arbitrary link text: one row per link, numbered in order, sizes well formed.
+// Result rows from arbitrary link text: one row per link, numbered in order, sizes well formed;
+// the list's model shows the same cells, asked for in any order.
 #include "fuzz_common.h"
+#include "portal/resultmodel.h"
 #include "portal/results.h"
 
 #include <QRegularExpression>
@@ -17,5 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(rows[i].name.endsWith(rows[i].format));
     }
     FUZZ_CHECK(portal::edurlText(links).size() == text.size() + 1);
+
+    portal::ResultModel model;
+    model.setColumnTitles(
+        {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+    model.setLinks(links);
+    FUZZ_CHECK(model.rowCount() == rows.size());
+    for (qsizetype i = rows.size() - 1; i >= 0; --i) {
+        const portal::ResultRow& r = rows[i];
+        FUZZ_CHECK(model.text(int(i), 2) == r.size && model.text(int(i), 0) == r.id &&
+                   model.text(int(i), 3) == r.format && model.text(int(i), 1) == r.name);
+    }
     return 0;
 }
