@@ -16,8 +16,6 @@ public:
         setModel(rows_);
     }
 
-    ResultModel* rows() const { return rows_; }
-
     void setHeaderLabels(const QStringList& titles) { rows_->setColumnTitles(titles); }
     void setLinks(const QStringList& links) { rows_->setLinks(links); }
     void clear() { rows_->clear(); }
