@@ -44,6 +44,9 @@ private Q_SLOTS:
 
 private:
     LocalWeb web;
+    // Built once: each list holds replies of 10 MB.
+    const QList<HostileReply> questionPages = hostileQuestionPages(kGoodQuestion);
+    const QList<HostileReply> apiReplies = hostilePlayApiReplies(kPlay);
 };
 
 void TestHostile::initTestCase() {
@@ -57,12 +60,12 @@ void TestHostile::initTestCase() {
 }
 
 void TestHostile::hostileQuestionPage_data() {
-    addRows(hostileQuestionPages(kGoodQuestion));
+    addRows(questionPages);
 }
 
 void TestHostile::hostileQuestionPage() {
     QFETCH(int, index);
-    const HostileReply hostile = hostileQuestionPages(kGoodQuestion)[index];
+    const HostileReply& hostile = questionPages[index];
     static int round = 0;
     const QString keyword = QStringLiteral("hostile%1").arg(++round);
     // The search page holds one sound link and names a sound question page and the hostile one.
@@ -126,12 +129,12 @@ void TestHostile::thousandQuestionPages() {
 }
 
 void TestHostile::hostilePlayApiReply_data() {
-    addRows(hostilePlayApiReplies(kPlay));
+    addRows(apiReplies);
 }
 
 void TestHostile::hostilePlayApiReply() {
     QFETCH(int, index);
-    const HostileReply hostile = hostilePlayApiReplies(kPlay)[index];
+    const HostileReply& hostile = apiReplies[index];
     static int round = 0;
     const QString link = QStringLiteral("ed2k://|file|hostile%1.avi|1|ABCDEF|/").arg(++round);
     hostile.serveAt(web, lumetta::PlayResolver::requestAddress(link));
