@@ -64,6 +64,17 @@ void LinkSearch::cancel() {
     questionLinks_.clear();
     nextQuestion_ = 0;
     readingQuestions_ = 0;
+    encodedSearchAddress_.clear();
+    lastPages_.clear();
+    lastPageOfLink_.clear();
+}
+
+QStringList LinkSearch::linkSources() const {
+    QStringList sources;
+    sources.reserve(lastPageOfLink_.size());
+    for (int page : lastPageOfLink_)
+        sources << lastPages_[page];
+    return sources;
 }
 
 void LinkSearch::huoquindex(const QString& keyword) {
@@ -72,7 +83,8 @@ void LinkSearch::huoquindex(const QString& keyword) {
     // The two requests for the search page go out together: the first carries the keyword
     // encoded and gives the page's links, the second carries it as typed and gives the
     // question links.
-    fetch(searchAddress(webkit::portal::URLEncode(keyword)), [this](const QString& page) {
+    encodedSearchAddress_ = searchAddress(webkit::portal::URLEncode(keyword));
+    fetch(encodedSearchAddress_, [this](const QString& page) {
         searchPageLinks_ = searchPageLinks().matchAll(page);
         finishIfDone();
     });
@@ -114,8 +126,12 @@ void LinkSearch::finishIfDone() {
         nextQuestion_ < questions_.size())
         return;
     QStringList links = *searchPageLinks_;
-    for (const auto& pageLinks : std::as_const(questionLinks_))
-        links += *pageLinks;
+    lastPages_ = QStringList{encodedSearchAddress_} + questions_;
+    lastPageOfLink_ = QList<int>(links.size(), 0);
+    for (qsizetype i = 0; i < questionLinks_.size(); ++i) {
+        links += *questionLinks_[i];
+        lastPageOfLink_ += QList<int>(questionLinks_[i]->size(), int(i + 1));
+    }
     running_ = false;
     inFlight_.clear();
     searchPageLinks_.reset();

@@ -35,6 +35,12 @@ public:
     // Question pages being read right now.
     int questionPagesInFlight() const { return readingQuestions_; }
 
+    // For each link of the last finished search, in the order of its links: the address of the
+    // page it was read from, exactly as it was requested (the first, encoded search-page address
+    // for the search page's links; the question page's address for its links). Empty while no
+    // search has finished; a new search clears it.
+    QStringList linkSources() const;
+
 Q_SIGNALS:
     // The search ended; `links` is empty when nothing was found.
     void finished(const QStringList& links);
@@ -55,6 +61,12 @@ private:
     QList<std::optional<QStringList>> questionLinks_;
     int nextQuestion_ = 0;
     int readingQuestions_ = 0;
+    QString encodedSearchAddress_;
+
+    // The last finished search: the pages read (the search page first, then the question pages
+    // in order) and, beside each link, the index of its page.
+    QStringList lastPages_;
+    QList<int> lastPageOfLink_;
 };
 
 } // namespace portal

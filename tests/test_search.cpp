@@ -104,6 +104,10 @@ void TestSearch::harvestOrderAndDuplicates() {
     const QStringList links = run(search, QStringLiteral("films"));
     const QString bare = b.chopped(1);
     QCOMPARE(links, QStringList({a, b, a + QStringLiteral(" 和 ") + b, q2, bare, q1}));
+    // Beside each link, the page it was read from.
+    const QString s = kSearch + QStringLiteral("films+ed2k");
+    QCOMPARE(search.linkSources(),
+             QStringList({s, s, s, kQuestion.arg(2), kQuestion.arg(2), kQuestion.arg(1)}));
 }
 
 void TestSearch::questionPagesAreReadOnceEach() {
@@ -136,6 +140,8 @@ void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
     LinkSearch search;
     QCOMPARE(run(search, QStringLiteral("电")), QStringList({a}));
     QVERIFY(web.requestedUrls(kQuestion.arg(7)).isEmpty());
+    // The search page's links come from the first request, the one with the keyword encoded.
+    QCOMPARE(search.linkSources(), QStringList({kSearch + QStringLiteral("%B5%E7+ed2k")}));
 
     // A question page that fails or is empty gives nothing; the next one still counts.
     const QString b = link(QStringLiteral("second.avi"), "9", false);
@@ -147,6 +153,7 @@ void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
     web.route(kQuestion.arg(3), (QStringLiteral("<p>%1</p>").arg(b)).toUtf8(), 200,
               QStringLiteral("gbk"));
     QCOMPARE(run(search, QStringLiteral("qs")), QStringList({b}));
+    QCOMPARE(search.linkSources(), QStringList({kQuestion.arg(3)}));
 }
 
 void TestSearch::nothingFound() {
@@ -155,6 +162,7 @@ void TestSearch::nothingFound() {
     LinkSearch search;
     QCOMPARE(run(search, QStringLiteral("zzz")), QStringList());
     QVERIFY(!search.running());
+    QCOMPARE(search.linkSources(), QStringList());
 }
 
 void TestSearch::newSearchReplacesTheRunningOne() {
