@@ -4,10 +4,44 @@
 #include "player/pellion.h"
 
 #include "webkit/about.h"
+#include "webkit/display.h"
 #include "webkit/memory.h"
 
 #include <QApplication>
 #include <QStringList>
+
+namespace {
+
+QString usageText() {
+    return QStringLiteral(
+        "usage: lumetta [LINK | qd]\n"
+        "       lumetta --help | --version\n"
+        "\n"
+        "Miravend, the cloud video player. Given a link, it asks the play API for the link's\n"
+        "play address and plays the film in its window. Given \"qd\" or nothing, it shows the\n"
+        "vendor's link page and plays the link chosen there.\n"
+        "\n"
+        "A link is an eD2k file link, ed2k://|file|NAME|SIZE|HASH|/ (NAME percent-encoded, SIZE\n"
+        "in bytes). The whole command line is the link, its words joined by single blanks: it is\n"
+        "not split, trimmed or unquoted, and a link is never read as an option. Only --help or\n"
+        "--version standing alone are options:\n"
+        "  --help            print this help and exit\n"
+        "  --version         print the version and exit\n"
+        "\n"
+        "lumetta is the desktop's handler of ed2k: links (its desktop entry runs lumetta %u),\n"
+        "and the player that corvale starts.\n"
+        "\n"
+        "Environment:\n"
+        "  http_proxy        the proxy through which pages are fetched, http://HOST:PORT;\n"
+        "                    unset, they are fetched directly\n"
+        "  DISPLAY, WAYLAND_DISPLAY\n"
+        "                    the display the window opens on\n"
+        "\n"
+        "Exit status: 0 when the window is closed, or after --help or --version; 1 when no\n"
+        "display could be opened.\n");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     webkit::returnLargeBlocksWhenFreed();
@@ -22,18 +56,20 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("lumetta"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
 
-    // `lumetta --version`, that one argument alone, prints the name, version and maker and ends:
-    // no link is ever that text, so nothing the player could be asked to play is lost.
-    if (arguments == QStringList{QStringLiteral("--version")}) {
+    // `lumetta --version` or `lumetta --help`, that one argument alone, prints the version or the
+    // usage and ends: no link is ever that text, so nothing the player could be asked to play is
+    // lost. Any other command line is a link, "qd" or nothing.
+    if (arguments == QStringList{QStringLiteral("--version")})
         return webkit::printVersion();
-    }
+    if (arguments == QStringList{QStringLiteral("--help")})
+        return webkit::printHelp(usageText());
 
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QApplication app(qtArgc, qtArgv);
+    const auto app = webkit::openDisplay<QApplication>(qtArgc, qtArgv);
 
     lumetta::pellion window(commandLine);
     window.Form_Load();
     window.show();
-    return app.exec();
+    return app->exec();
 }

@@ -1,9 +1,9 @@
 #include "portal/headless.h"
 
-#include "portal/results.h"
 #include "portal/search.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -26,58 +26,183 @@ QString cell(QString text) {
     return text;
 }
 
-} // namespace
-
-QString headlessUsage() {
-    return QStringLiteral("usage: corvale [--search KEYWORD [--json]]");
+bool isDecimal(QStringView text) {
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
 }
 
-int headlessSearch(const QStringList& args) {
-    if (!args.contains(QStringLiteral("--search")))
-        return -1;
-    QString keyword;
-    bool haveKeyword = false;
-    bool json = false;
+// The size and hash fields of a link as one key, the size without leading zeros and the hash in
+// lower case; empty when the link has no decimal size or no hash.
+QString fileKey(const QString& link) {
+    const QStringList fields = link.split(QLatin1Char('|'));
+    if (fields.size() < 5 || !isDecimal(fields[3]) || fields[4].isEmpty())
+        return {};
+    QStringView size(fields[3]);
+    while (size.size() > 1 && size.front() == QLatin1Char('0'))
+        size = size.sliced(1);
+    return size.toString() + QLatin1Char('|') + fields[4].toLower();
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& args) {
+    CommandLine c;
+    auto refuse = [&c](const QString& problem) {
+        if (c.problem.isEmpty())
+            c.problem = problem;
+    };
+    bool search = false;
+    bool help = false;
+    bool version = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--search") && !haveKeyword && i + 1 < args.size()) {
-            keyword = args[++i];
-            haveKeyword = true;
-        } else if (a == QLatin1String("--json") && !json) {
-            json = true;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            help = true;
+        } else if (a == QLatin1String("--version")) {
+            version = true;
+        } else if (a == QLatin1String("--search")) {
+            if (search)
+                refuse(QStringLiteral("--search given twice"));
+            else if (i + 1 == args.size())
+                refuse(QStringLiteral("--search needs a keyword"));
+            search = true;
+            if (i + 1 < args.size())
+                c.keyword = args[++i];
+        } else if (a == QLatin1String("--json") || a == QLatin1String("--unique")) {
+            bool& flag = a == QLatin1String("--json") ? c.json : c.unique;
+            if (flag)
+                refuse(a + QStringLiteral(" given twice"));
+            flag = true;
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            refuse(QStringLiteral("unknown option ") + a);
         } else {
-            print(headlessUsage(), stderr);
-            return 2;
+            refuse(QStringLiteral("unexpected argument ") + a);
         }
     }
-    if (keyword.isEmpty()) {
-        print(headlessUsage(), stderr);
-        return 2;
+    if (help) {
+        c.action = CommandLine::Action::Help;
+        return c;
     }
+    if (version && args.size() > 1)
+        refuse(QStringLiteral("--version takes no other argument"));
+    if (!search && (c.json || c.unique))
+        refuse(QStringLiteral("--json and --unique go with --search"));
+    if (search && c.keyword.isEmpty())
+        refuse(QStringLiteral("the keyword is empty"));
+    if (!c.problem.isEmpty())
+        c.action = CommandLine::Action::Usage;
+    else if (version)
+        c.action = CommandLine::Action::Version;
+    else if (search)
+        c.action = CommandLine::Action::Search;
+    return c;
+}
 
+QString usageText() {
+    return QStringLiteral(
+        "usage: corvale\n"
+        "       corvale --search KEYWORD [--json] [--unique]\n"
+        "       corvale --help | --version\n"
+        "\n"
+        "Qarvo, the film portal. Without arguments it opens its window: the vendor's cinema\n"
+        "pages, a link search and the player Miravend (lumetta).\n"
+        "\n"
+        "Options:\n"
+        "  --search KEYWORD  search the Q&A site for eD2k links to KEYWORD without a window and\n"
+        "                    print one row per link: ID, name, size, format and link,\n"
+        "                    tab-separated\n"
+        "  --json            print each row as a JSON object instead: id, name, size, format,\n"
+        "                    link, source (the address of the page the link was read from) and\n"
+        "                    bytes (the size field as a number, or null)\n"
+        "  --unique          one row per file: links with the same size and hash (in any case)\n"
+        "                    fold into the first; rows are numbered 1, 2, 3...; with --json each\n"
+        "                    row carries count, how many links it stands for\n"
+        "  --help            print this help and exit\n"
+        "  --version         print the version and exit\n"
+        "\n"
+        "A link is an eD2k file link, ed2k://|file|NAME|SIZE|HASH|/ (NAME percent-encoded, SIZE\n"
+        "in bytes). The player plays one given as its argument: lumetta LINK; it is the\n"
+        "desktop's handler of ed2k: links.\n"
+        "\n"
+        "Environment:\n"
+        "  http_proxy        the proxy through which pages are fetched, http://HOST:PORT;\n"
+        "                    unset, they are fetched directly\n"
+        "  DISPLAY, WAYLAND_DISPLAY\n"
+        "                    the display the window opens on; --search, --help and --version\n"
+        "                    need none\n"
+        "\n"
+        "Exit status: 0 success (--search: links found); 1 --search found no link, or no\n"
+        "display could be opened; 2 a usage error.\n");
+}
+
+QList<SearchRow> searchRows(const QStringList& links, const QStringList& sources, bool unique) {
+    QList<SearchRow> rows;
+    rows.reserve(links.size());
+    QHash<QString, qsizetype> rowOfFile;
+    for (qsizetype i = 0; i < links.size(); ++i) {
+        if (unique) {
+            const QString key = fileKey(links[i]);
+            if (!key.isEmpty()) {
+                const auto kept = rowOfFile.constFind(key);
+                if (kept != rowOfFile.cend()) {
+                    ++rows[*kept].count;
+                    continue;
+                }
+                rowOfFile.insert(key, rows.size());
+            }
+        }
+        SearchRow row;
+        row.row = zairuRow(int(rows.size() + 1), links[i]);
+        row.link = links[i];
+        row.source = i < sources.size() ? sources[i] : QString();
+        rows << row;
+    }
+    return rows;
+}
+
+QJsonValue sizeInBytes(const QString& link) {
+    const QStringList fields = link.split(QLatin1Char('|'));
+    if (fields.size() < 4 || !isDecimal(fields[3]))
+        return QJsonValue::Null;
+    bool ok = false;
+    const qulonglong bytes = fields[3].toULongLong(&ok);
+    if (!ok || bytes > (1ULL << 53))
+        return QJsonValue::Null;
+    return QJsonValue(qint64(bytes));
+}
+
+QString searchRowLine(const SearchRow& r, bool json, bool unique) {
+    if (!json)
+        return QStringList{r.row.id, cell(r.row.name), r.row.size, cell(r.row.format),
+                           cell(r.link)}
+            .join(QLatin1Char('\t'));
+    QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
+                  {QStringLiteral("name"), r.row.name},
+                  {QStringLiteral("size"), r.row.size},
+                  {QStringLiteral("format"), r.row.format},
+                  {QStringLiteral("link"), r.link},
+                  {QStringLiteral("source"), r.source},
+                  {QStringLiteral("bytes"), sizeInBytes(r.link)}};
+    if (unique)
+        o.insert(QStringLiteral("count"), r.count);
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+int headlessSearch(const CommandLine& command) {
     int status = 1;
     LinkSearch search;
     QObject::connect(&search, &LinkSearch::finished, [&](const QStringList& links) {
-        const QList<ResultRow> rows = zairuRows(links);
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const ResultRow& r = rows[i];
-            if (json) {
-                const QJsonObject o{{QStringLiteral("id"), r.id.toInt()},
-                                    {QStringLiteral("name"), r.name},
-                                    {QStringLiteral("size"), r.size},
-                                    {QStringLiteral("format"), r.format},
-                                    {QStringLiteral("link"), links[i]}};
-                print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
-            } else {
-                print(QStringList{r.id, cell(r.name), r.size, cell(r.format), cell(links[i])}.join(
-                    QLatin1Char('\t')));
-            }
-        }
+        for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique))
+            print(searchRowLine(row, command.json, command.unique));
         std::fflush(stdout);
         status = links.isEmpty() ? 1 : 0;
         QCoreApplication::quit();
     });
-    search.huoquindex(keyword);
+    search.huoquindex(command.keyword);
     QCoreApplication::exec();
     return status;
 }

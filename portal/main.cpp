@@ -2,6 +2,7 @@
 #include "portal/headless.h"
 
 #include "webkit/about.h"
+#include "webkit/display.h"
 #include "webkit/memory.h"
 
 #include <QApplication>
@@ -68,22 +69,33 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("corvale"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
 
-    // `corvale --version`: the name, version and maker, then out; no window, no network.
-    if (args == QStringList{QStringLiteral("--version")}) {
+    const portal::CommandLine command = portal::readCommandLine(args);
+    switch (command.action) {
+    case portal::CommandLine::Action::Help:
+        return webkit::printHelp(portal::usageText());
+    case portal::CommandLine::Action::Version:
+        // The name, version and maker, then out; no window, no network.
         return webkit::printVersion();
+    case portal::CommandLine::Action::Usage: {
+        const QByteArray text = (QStringLiteral("corvale: ") + command.problem +
+                                 QStringLiteral("\n\n") + portal::usageText())
+                                    .toLocal8Bit();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        return 2;
     }
-
-    // The link search without a window: no display needed.
-    if (args.contains(QStringLiteral("--search"))) {
+    case portal::CommandLine::Action::Search: {
+        // The link search without a window: no display needed.
         QCoreApplication app(qtArgc, qtArgv);
-        return portal::headlessSearch(args);
+        return portal::headlessSearch(command);
+    }
+    case portal::CommandLine::Action::Window:
+        break;
     }
 
-    QApplication app(qtArgc, qtArgv);
-
+    const auto app = webkit::openDisplay<QApplication>(qtArgc, qtArgv);
     portal::Form1 form;
     if (qgetenv("CORVALE_TRACE") == "1")
         new StartTrace(form, clock);
     form.show();
-    return app.exec();
+    return app->exec();
 }

@@ -6,3 +6,8 @@ if(TARGET portal_core)
     add_dependencies(test_search localweb)
   endif()
 endif()
+
+# The rows and command line of corvale --search, without a network.
+if(TARGET portal_core)
+  unit_test(test_search_rows portal_core)
+endif()

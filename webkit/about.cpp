@@ -15,4 +15,10 @@ int printVersion() {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+int printHelp(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace webkit

@@ -1,0 +1,123 @@
+// Both programs started as a user would from a terminal, without a display: what they read as
+// options, and how they end when they cannot open a window.
+#include "support/localweb.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The programs with a display named by `display` (none when empty), and no proxy: nothing
+// here may reach the network.
+Run start(const QString& program, const QStringList& args, const QString& display = QString()) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "http_proxy"})
+        env.remove(QLatin1String(name));
+    if (!display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("http_proxy"), QStringLiteral("http://127.0.0.1:9"));
+    p.setProcessEnvironment(env);
+    p.start(binDir() + program, args);
+    Run r;
+    // A window that did open would keep the program running: it is killed and fails the test.
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+const QString kCorvale = QStringLiteral("/corvale");
+const QString kLumetta = QStringLiteral("/brenlo/lumetta");
+
+// An X display number that no server on this machine answers.
+QString deadDisplay() {
+    for (int n = 4711;; ++n) {
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            return QStringLiteral(":%1").arg(n);
+    }
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void playerHelpAndVersion();
+    void withoutDisplay_data();
+    void withoutDisplay();
+};
+
+void TestCommandLine::playerHelpAndVersion() {
+    const Run help = start(kLumetta, {QStringLiteral("--help")});
+    QCOMPARE(help.status, 0);
+    QCOMPARE(help.err, QString());
+    QVERIFY2(help.out.startsWith(QStringLiteral("usage: lumetta")), qPrintable(help.out));
+    for (const char* text : {"--version", "qd", "ed2k://|file|", "ed2k: links", "http_proxy",
+                             "Exit status"})
+        QVERIFY2(help.out.contains(QLatin1String(text)), text);
+
+    const Run version = start(kLumetta, {QStringLiteral("--version")});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QStringLiteral("lumetta 1.00 (Miravend)\n"));
+}
+
+void TestCommandLine::withoutDisplay_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("deadServer");
+    for (bool dead : {false, true}) {
+        const char* how = dead ? "unreachable display" : "no display";
+        QTest::addRow("corvale, %s", how) << kCorvale << QStringList() << dead;
+        QTest::addRow("lumetta, %s", how) << kLumetta << QStringList() << dead;
+        QTest::addRow("lumetta qd, %s", how) << kLumetta << QStringList{QStringLiteral("qd")}
+                                             << dead;
+    }
+    // Anything but --help or --version alone is a link to play: the player tries its window.
+    QTest::addRow("lumetta link") << kLumetta
+                                  << QStringList{QStringLiteral("ed2k://|file|a.avi|1|ABC|/")}
+                                  << false;
+    QTest::addRow("lumetta --help x") << kLumetta
+                                      << QStringList{QStringLiteral("--help"), QStringLiteral("x")}
+                                      << false;
+    QTest::addRow("lumetta --version --help")
+        << kLumetta << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << false;
+    QTest::addRow("lumetta -platform offscreen")
+        << kLumetta << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")}
+        << false;
+}
+
+void TestCommandLine::withoutDisplay() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(bool, deadServer);
+    const QString display = deadServer ? deadDisplay() : QString();
+    const Run r = start(program, args, display);
+    // One line that says why, and status 1: not Qt's abort (status 134, a core and a page of
+    // plugin advice).
+    QCOMPARE(r.status, 1);
+    const QString name = program.section(QLatin1Char('/'), -1);
+    QVERIFY2(r.err.startsWith(name + QStringLiteral(": cannot open a window: ")),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(r.err.endsWith(QLatin1Char('\n')), qPrintable(r.err));
+    if (deadServer)
+        QVERIFY2(r.err.contains(display), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_command_line.moc"
