@@ -35,6 +35,14 @@ void TestEncoding::encoders_data() {
     row("utf8", QString(QChar(0xB7)), QStringLiteral("%C2%B7"));
     row("utf8", QString(QChar(0x800)), QStringLiteral("%E0%A0%80"));
     row("utf8", QStringLiteral("a b&c"), QStringLiteral("a b&c"));
+    // The last and first code units of each UTF-8 length.
+    row("utf8", QString(QChar(0x7F)), QString(QChar(0x7F)));
+    row("utf8", QString(QChar(0x80)), QStringLiteral("%C2%80"));
+    row("utf8", QString(QChar(0x7FF)), QStringLiteral("%DF%BF"));
+    row("utf8", QString(QChar(0xFFFF)), QStringLiteral("%EF%BF%BF"));
+    // Both ends of the letter ranges pass; the characters just outside them do not.
+    row("player", QStringLiteral("@AZ[`az{"), QStringLiteral("%40AZ%5B%60az%7B"));
+    row("portal", QStringLiteral("@AZ[`az{09:"), QStringLiteral("%40AZ%5B%60az%7B09%3A"));
     // Tabs: escaped by both GBK encoders, passed by the UTF-8 one.
     row("portal", QStringLiteral("\t"), QStringLiteral("%09"));
     row("player", QStringLiteral("\t"), QStringLiteral("%09"));
@@ -111,6 +119,17 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("ab%"), QStringLiteral("ab"));
     row(QStringLiteral("a%zzb"), QStringLiteral("azzb"));
     row(QStringLiteral("%0Ax"), QStringLiteral("0Ax"));
+    // The printable escapes run from 0x20 to 0x7F; 0x1F is no escape.
+    row(QStringLiteral("%1F"), QStringLiteral("1F"));
+    row(QStringLiteral("%7F"), QString(QChar(0x7F)));
+    row(QStringLiteral("%41"), QStringLiteral("A"));
+    // Continuation bytes run from 0x80 to 0xBF; three-byte forms from U+0800 to U+FFFF.
+    row(QStringLiteral("%E4%80%80"), QString(QChar(0x4000)));
+    row(QStringLiteral("%E4%BF%A1"), QStringLiteral("信"));
+    row(QStringLiteral("%E0%A0%80"), QString(QChar(0x800)));
+    row(QStringLiteral("%EF%BF%BF"), QString(QChar(0xFFFF)));
+    // A four-byte lead without its third continuation byte: GBK pairs.
+    row(QStringLiteral("%F0%9F%98%41"), QStringLiteral("馃楢"));
     row(QStringLiteral("The.Matrix%201999.mkv"), QStringLiteral("The.Matrix 1999.mkv"));
     row(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"), QStringLiteral("电影.rmvb"));
     // A GBK lead byte whose trail byte stands as a plain character: used once, not repeated.
@@ -134,6 +153,12 @@ void TestEncoding::hexPairs() {
     QCOMPARE(URLDecode_Hex(QStringLiteral("2F")), 0x2F);
     QCOMPARE(URLDecode_Hex(QStringLiteral("ff")), 255);
     QCOMPARE(URLDecode_Hex(QStringLiteral("00")), 0);
+    // The ends of each digit range, and the characters just outside them.
+    QCOMPARE(URLDecode_Hex(QStringLiteral("9a")), 0x9A);
+    QCOMPARE(URLDecode_Hex(QStringLiteral("A0")), 0xA0);
+    QCOMPARE(URLDecode_Hex(QStringLiteral("fF")), 0xFF);
+    for (const char* outside : {"/0", ":0", "@0", "G0", "`0", "g0", "0/", "0:"})
+        QCOMPARE(URLDecode_Hex(QString::fromLatin1(outside)), -1);
     QCOMPARE(URLDecode_Hex(QStringLiteral(" A")), -1);
     QCOMPARE(URLDecode_Hex(QStringLiteral("G1")), -1);
     QCOMPARE(URLDecode_Hex(QStringLiteral("1")), -1);

@@ -133,22 +133,31 @@ void TestFetch::stalledServerTimesOut() {
 
 void TestFetch::bodyLimit() {
     FetchLimits limits = Fetcher::instance().limits();
-    limits.maxBodyBytes = 1 << 20;
+    limits.maxBodyBytes = 1000000;
     Fetcher::instance().setLimits(limits);
-    auto under = fetch(site + QStringLiteral("/__fault/big/1000000"), QStringLiteral("utf-8"));
-    auto over = fetch(site + QStringLiteral("/__fault/big/3000000"), QStringLiteral("utf-8"));
-    QTRY_VERIFY_WITH_TIMEOUT(under->ready() && over->ready(), 15000);
-    QCOMPARE(under->text->size(), 1000000);
+    // A body exactly at the cap is whole; one byte more gives nothing.
+    auto at = fetch(site + QStringLiteral("/__fault/big/1000000"), QStringLiteral("utf-8"));
+    auto over = fetch(site + QStringLiteral("/__fault/big/1000001"), QStringLiteral("utf-8"));
+    auto far = fetch(site + QStringLiteral("/__fault/big/3000000"), QStringLiteral("utf-8"));
+    QTRY_VERIFY_WITH_TIMEOUT(at->ready() && over->ready() && far->ready(), 15000);
+    QCOMPARE(at->text->size(), 1000000);
     QCOMPARE(*over->text, QString());
+    QCOMPARE(*far->text, QString());
     // The default limit is 32 MiB.
     QCOMPARE(FetchLimits().maxBodyBytes, 32ll << 20);
 }
 
 void TestFetch::redirects() {
+    FetchLimits limits = Fetcher::instance().limits();
+    limits.maxRedirects = 3;
+    Fetcher::instance().setLimits(limits);
+    // As many redirects as allowed are followed; one more ends the fetch.
     auto followed = fetch(site + QStringLiteral("/__fault/redirect/3"), QStringLiteral("gbk"));
+    auto tooMany = fetch(site + QStringLiteral("/__fault/redirect/4"), QStringLiteral("gbk"));
     auto loop = fetch(site + QStringLiteral("/__fault/redirect-loop"), QStringLiteral("gbk"));
-    QTRY_VERIFY_WITH_TIMEOUT(followed->ready() && loop->ready(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(followed->ready() && tooMany->ready() && loop->ready(), 10000);
     QCOMPARE(*followed->text, QStringLiteral("arrived"));
+    QCOMPARE(*tooMany->text, QString());
     QCOMPARE(*loop->text, QString());
 }
 
@@ -166,6 +175,8 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
         urls.contains(QStringLiteral("http://zhidao.baidu.com/search?&word=a%20b%E5%8F%98+ed2k")),
         qPrintable(urls.join(QLatin1Char('\n'))));
     QCOMPARE(requestTarget(QStringLiteral("a|b%7C\x01\x7F")), QByteArray("a|b%7C%01%7F"));
+    // Everything from "!" to "~" stands as it is; the blank below and DEL above are escaped.
+    QCOMPARE(requestTarget(QStringLiteral(" !~\x7F")), QByteArray("%20!~%7F"));
 }
 
 void TestFetch::manyAtOnceWithoutBlocking() {
@@ -230,6 +241,23 @@ void TestFetch::decoderDirectly() {
     QVERIFY(bad.contains(QLatin1Char('b')));
     const QString badUtf8 = EncodingConvertor(QByteArray("x\xC3(y"), QStringLiteral("utf-8"));
     QVERIFY(badUtf8.startsWith(QLatin1Char('x')) && badUtf8.endsWith(QLatin1Char('y')));
+
+    // A UTF-8 byte-order mark is skipped, also when it is the whole body; only a whole one, and
+    // only in UTF-8.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QCOMPARE(EncodingConvertor(bom, QStringLiteral("utf-8")), QString());
+    QCOMPARE(EncodingConvertor(bom + "a", QStringLiteral("utf-8")), QStringLiteral("a"));
+    QCOMPARE(EncodingConvertor(bom.left(2), QStringLiteral("utf-8")), QString(QChar(0xFFFD)));
+    QCOMPARE(EncodingConvertor(bom + "a", QStringLiteral("gbk")), QStringLiteral("锘縜"));
+
+    // A charset that gives more UTF-16 units than there are bytes loses nothing: SCSU selects
+    // a window on U+1F600 (three bytes), then every byte is one emoji, two units each.
+    QByteArray scsu("\x0B\x01\xEC");
+    scsu += QByteArray(100, '\x80');
+    QString emoji;
+    for (int i = 0; i < 100; ++i)
+        emoji += QString::fromUcs4(U"\U0001F600");
+    QCOMPARE(EncodingConvertor(scsu, QStringLiteral("SCSU")), emoji);
 }
 
 QTEST_GUILESS_MAIN(TestFetch)

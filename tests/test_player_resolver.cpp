@@ -4,6 +4,8 @@
 #include "support/localweb.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void statusIsNotExamined();
     void failedFetch();
     void manyAtOnce();
+    void bootstrapPage();
 
 private:
     LocalWeb web;
@@ -214,6 +217,29 @@ void TestPlayerResolver::manyAtOnce() {
         expected << QStringLiteral("http://vod.miravend.test/high.php?v=n%1 ").arg(i) +
                         PlayResolver::requestAddress(QStringLiteral("link-number-%1").arg(i));
     QCOMPARE(pairs, expected);
+}
+
+void TestPlayerResolver::bootstrapPage() {
+    const QString play = QStringLiteral("http://vod.miravend.test/high.php?v=abc");
+    // A request address that tries to end the script element and start one of its own.
+    const QString request = QStringLiteral(
+        "http://api.miravend.test/playapi.php?u=</script><script>alert(1)</script>\"'");
+    const QString page = refererBootstrapHtml(play, request);
+
+    // One script element, whatever the addresses hold.
+    QCOMPARE(page.count(QStringLiteral("<script")), 1);
+    QCOMPARE(page.count(QStringLiteral("</script")), 1);
+    // Its function is called with one JSON array: the request address, then the play address.
+    const QRegularExpression call(QStringLiteral(R"(\}\)\((\[.*\])\);</script>)"));
+    const QRegularExpressionMatch m = call.match(page);
+    QVERIFY2(m.hasMatch(), qPrintable(page));
+    QJsonParseError error;
+    const QJsonDocument args = QJsonDocument::fromJson(m.captured(1).toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(args.array(), QJsonArray({request, play}));
+    // The first is taken as the page's own address, the second is where it goes.
+    QVERIFY(page.contains(QStringLiteral("history.replaceState(null,\"\",a[0])")));
+    QVERIFY(page.contains(QStringLiteral("location.replace(a[1])")));
 }
 
 QTEST_GUILESS_MAIN(TestPlayerResolver)

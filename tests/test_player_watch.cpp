@@ -18,6 +18,7 @@ private Q_SLOTS:
     void commandLineFromArguments();
     void watch_data();
     void watch();
+    void linkBetweenMarkers();
     void watchEndsAtFirstLinkReadyAddress();
 };
 
@@ -75,6 +76,8 @@ void TestPlayerWatch::watch_data() {
     QTest::newRow("between first and second marker")
         << ready + QStringLiteral("?a=1&okok=AAAAAAokok=BBB") << Verdict::Resolve
         << QStringLiteral("AAAAAA");
+    QTest::newRow("three markers") << ready + QStringLiteral("?okok=AAAAAAokok=BBBBBBokok=CCCCCC")
+                                   << Verdict::Resolve << QStringLiteral("AAAAAA");
     QTest::newRow("six characters")
         << ready + QStringLiteral("?okok=abcdef") << Verdict::Resolve << QStringLiteral("abcdef");
     QTest::newRow("five characters")
@@ -126,6 +129,14 @@ void TestPlayerWatch::watch() {
     QCOMPARE(result.verdict, verdict);
     QCOMPARE(result.link, link);
     QCOMPARE(watch.stopped(), verdict != Verdict::Wait);
+}
+
+void TestPlayerWatch::linkBetweenMarkers() {
+    // The marker may open the text; the link ends at the next marker, or with the text.
+    QCOMPARE(AddressWatch::linkIn(QStringLiteral("okok=abc")), QStringLiteral("abc"));
+    QCOMPARE(AddressWatch::linkIn(QStringLiteral("okok=okok=")), QString());
+    QCOMPARE(AddressWatch::linkIn(QStringLiteral("xokok=a")), QStringLiteral("a"));
+    QCOMPARE(AddressWatch::linkIn(QStringLiteral("okok")), std::nullopt);
 }
 
 void TestPlayerWatch::watchEndsAtFirstLinkReadyAddress() {

@@ -28,6 +28,8 @@ void TestResults::sizes_data() {
                                       << " 0M";
     QTest::newRow("700 MiB") << "734003200"
                              << " 700M";
+    QTest::newRow("a byte under 1024 MiB") << "1073741823"
+                                           << " 1023M";
     QTest::newRow("exactly 1024 MiB") << "1073741824"
                                       << " 1024M";
     QTest::newRow("one byte more") << "1073741825"
@@ -48,6 +50,13 @@ void TestResults::sizes_data() {
                            << "";
     QTest::newRow("sign") << "-5"
                           << "";
+    // Every digit counts, and the characters either side of the digits do not.
+    QTest::newRow("nine") << "9"
+                          << " 0M";
+    QTest::newRow("slash") << "1/2"
+                           << "";
+    QTest::newRow("colon") << "1:2"
+                           << "";
 }
 
 void TestResults::sizes() {
@@ -88,22 +97,27 @@ void TestResults::rows() {
 
 void TestResults::malformedPiecesKeepTheirPlace() {
     const QList<ResultRow> rows = zairuRows(
-        {QStringLiteral("garbage"), QStringLiteral("ed2k://|file|"),
+        {QStringLiteral("garbage"), QStringLiteral("ed2k://|file"), QStringLiteral("ed2k://|file|"),
          QStringLiteral("ed2k://|file|a|b.avi|12|H|"), QStringLiteral("ed2k://|file||5|H|"),
          QStringLiteral("ed2k://|file|x*y.avi|5|H|")});
-    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows.size(), 6);
     QCOMPARE(rows[0].id, QStringLiteral("1"));
     QCOMPARE(rows[0].name, QString());
     QCOMPARE(rows[0].size, QString());
+    // Two fields, then three: no name field, then an empty one.
+    QCOMPARE(rows[1].id, QStringLiteral("2"));
     QCOMPARE(rows[1].name, QString());
-    // A "|" in the name moves the size out of place: no size rather than a wrong one.
-    QCOMPARE(rows[2].name, QStringLiteral("a"));
+    QCOMPARE(rows[1].format, QString());
+    QCOMPARE(rows[2].name, QString());
     QCOMPARE(rows[2].size, QString());
-    QCOMPARE(rows[3].name, QString());
-    QCOMPARE(rows[3].size, QStringLiteral(" 0M"));
+    // A "|" in the name moves the size out of place: no size rather than a wrong one.
+    QCOMPARE(rows[3].name, QStringLiteral("a"));
+    QCOMPARE(rows[3].size, QString());
+    QCOMPARE(rows[4].name, QString());
+    QCOMPARE(rows[4].size, QStringLiteral(" 0M"));
     // A "*" inside a link no longer cuts it.
-    QCOMPARE(rows[4].id, QStringLiteral("5"));
-    QCOMPARE(rows[4].name, QStringLiteral("x*y.avi"));
+    QCOMPARE(rows[5].id, QStringLiteral("6"));
+    QCOMPARE(rows[5].name, QStringLiteral("x*y.avi"));
 }
 
 void TestResults::edurlJoinsEveryLink() {
@@ -118,6 +132,7 @@ void TestResults::modelMirrorsItsLinks() {
                            QStringLiteral("文件大小"), QStringLiteral("格式")});
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("电影名"));
     QVERIFY(!model.headerData(4, Qt::Horizontal).isValid());
+    QVERIFY(!model.headerData(-1, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
 
     QStringList links;
@@ -144,6 +159,7 @@ void TestResults::modelMirrorsItsLinks() {
     QCOMPARE(model.text(3001, 0), QString());
     QCOMPARE(model.text(-1, 0), QString());
     QCOMPARE(model.text(0, 4), QString());
+    QCOMPARE(model.text(0, -1), QString());
     QVERIFY(!model.data(model.index(0, 1), Qt::ToolTipRole).isValid());
     QVERIFY(!model.index(0, 0, model.index(0, 0)).isValid());
 
@@ -152,6 +168,12 @@ void TestResults::modelMirrorsItsLinks() {
     links << QStringLiteral("ed2k://|file|other.avi|1|A|/");
     QCOMPARE(model.rowCount(), 3001);
     QCOMPARE(model.text(0, 1), QStringLiteral("电影0.rmvb"));
+
+    // New links replace the rows already shown, the one last asked for included.
+    QCOMPARE(model.text(0, 1), QStringLiteral("电影0.rmvb"));
+    model.setLinks(links);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.text(0, 1), QStringLiteral("other.avi"));
 
     model.clear();
     QCOMPARE(model.rowCount(), 0);

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <utility>
+
 using namespace portal;
 
 namespace {
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void failedPagesYieldNothingButTheSearchGoesOn();
     void nothingFound();
     void newSearchReplacesTheRunningOne();
+    void searchReplacedWhileAPageArrives();
     void questionPagesAreFetchedConcurrentlyButBounded();
 
 private:
@@ -184,6 +187,36 @@ void TestSearch::newSearchReplacesTheRunningOne() {
     QTRY_COMPARE(webkit::Fetcher::instance().running(), 0);
     QCOMPARE(done.size(), 1);
     QVERIFY(!search.running());
+}
+
+void TestSearch::searchReplacedWhileAPageArrives() {
+    // The old search's page as typed arrives first and names a question page; the new search
+    // is started from the signal that announces that arrival, before the page is handed on.
+    // Nothing of the old page may reach the new search.
+    const QString b = link(QStringLiteral("new.avi"));
+    web.route(kSearch + QStringLiteral("%BE%C9+ed2k"),
+              attr(link(QStringLiteral("old.avi"))).toUtf8(), 200, QStringLiteral("gbk"), 2000);
+    web.route(kSearch + QStringLiteral("%E6%97%A7+ed2k"), questionRef(21).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kQuestion.arg(21), link(QStringLiteral("oldq.avi"), "1", false).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    LinkSearch search;
+    QSignalSpy done(&search, &LinkSearch::finished);
+    bool replaced = false;
+    const auto replace =
+        connect(&webkit::Fetcher::instance(), &webkit::Fetcher::arrived, &search, [&] {
+            if (!std::exchange(replaced, true))
+                search.huoquindex(QStringLiteral("new"));
+        });
+    search.huoquindex(QStringLiteral("旧"));
+    QVERIFY(done.wait(15000));
+    disconnect(replace);
+    QVERIFY(replaced);
+    QCOMPARE(done.first().first().toStringList(), QStringList({b}));
+    QTRY_COMPARE(webkit::Fetcher::instance().running(), 0);
+    QCOMPARE(done.size(), 1);
+    QVERIFY(web.requestedUrls(kQuestion.arg(21)).isEmpty());
 }
 
 void TestSearch::questionPagesAreFetchedConcurrentlyButBounded() {
