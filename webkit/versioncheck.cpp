@@ -66,8 +66,9 @@ bool VersionCheck::announces(const QString& text, Variant variant) {
     if (!ok || !std::isfinite(value))
         return false;
     const double whole = std::floor(value);
-    if (variant == Variant::Portal &&
-        (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max()))
+    // The portal reads a 16-bit number: a larger one is no version. (One below its range is
+    // below our own version anyway.)
+    if (variant == Variant::Portal && whole > std::numeric_limits<qint16>::max())
         return false;
     return whole > kOwnVersion;
 }
