@@ -29,8 +29,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
 
-# The windowless sources, with the unit tests that drive each one most directly first; then
-# every other unit test that links the same library.
+# The windowless sources, each with the unit tests that drive it (the first one most
+# directly). With --all-tests, every other unit test that links the same library runs too.
 DIRECT = {
     "webkit/urldecode.cpp": ["test_encoding", "test_results"],
     "webkit/urlencode.cpp": ["test_encoding", "test_player_resolver", "test_search"],
@@ -38,27 +38,33 @@ DIRECT = {
     "webkit/patterns.cpp": ["test_patterns", "test_search", "test_player_resolver"],
     "webkit/fetch.cpp": ["test_fetch"],
     "webkit/versioncheck.cpp": ["test_versioncheck"],
-    "webkit/about.cpp": ["test_headless"],
+    "webkit/about.cpp": ["test_headless", "test_command_line"],
     "portal/results.cpp": ["test_results"],
     "portal/resultmodel.cpp": ["test_results"],
     "portal/search.cpp": ["test_search"],
-    "portal/headless.cpp": ["test_headless"],
+    "portal/headless.cpp": ["test_search_rows", "test_headless", "test_command_line"],
     "player/addresswatch.cpp": ["test_player_watch"],
     "player/playresolver.cpp": ["test_player_resolver"],
 }
 LINKED_BY = {
     "webkit/": ["test_encoding", "test_patterns", "test_results", "test_player_watch",
-                "test_versioncheck", "test_fetch", "test_player_resolver", "test_search",
-                "test_headless"],
-    "portal/": ["test_results", "test_search", "test_headless"],
-    "player/": ["test_player_watch", "test_player_resolver"],
+                "test_search_rows", "test_versioncheck", "test_fetch", "test_player_resolver",
+                "test_search", "test_headless", "test_command_line"],
+    "portal/": ["test_results", "test_search_rows", "test_search", "test_headless",
+                "test_command_line"],
+    "player/": ["test_player_watch", "test_player_resolver", "test_command_line"],
 }
+
+# The command-line front ends, tested by running the whole program: slow, so only when named.
+BY_NAME_ONLY = {"webkit/about.cpp", "portal/headless.cpp"}
 
 LOGGING = re.compile(r"\b(qDebug|qInfo|qWarning|qCritical|qFatal|fprintf|std::fprintf)\b")
 
 
-def tests_for(path):
+def tests_for(path, every=False):
     tests = list(DIRECT.get(path, []))
+    if not every:
+        return tests
     for prefix, linked in LINKED_BY.items():
         if path.startswith(prefix):
             tests += [t for t in linked if t not in tests]
@@ -278,11 +284,20 @@ def nudged(literal):
     return [(fmt(v), v > value) for v in (value + 1, value - 1) if v >= 0]
 
 
-def nudgeable(code, at):
-    """Not a size in a declaration ("char buf[8]", "std::array<int, 6>") and not an
-    enumerator's value: those only name or hold things."""
+OPERATOR_BEFORE = re.compile(r"(?:[<>=!]=|[-+*/%&|^<>?:\[]|<<|>>)\s*-?$")
+OPERATOR_AFTER = re.compile(r"^[uUlL]*\s*(?:[<>=!]=|[-+*/%&|^<>?\]]|<<|>>)")
+
+
+def nudgeable(code, at, end):
+    """A literal that is an operand (of a comparison, arithmetic, a shift, a mask, an index, a
+    choice), not a call's argument, an initial value or a label; and not a size in a
+    declaration ("char buf[8]") nor an enumerator's value: those only name or hold things."""
     line_start = code.rfind("\n", 0, at) + 1
     before = code[line_start:at]
+    if not (OPERATOR_BEFORE.search(before) or OPERATOR_AFTER.match(code[end:end + 8])):
+        return False
+    if re.search(r"\bcase\s+$", before):
+        return False
     if re.search(r"\b[A-Za-z_]\w*\s+[A-Za-z_]\w*\[\s*$", before) or re.search(r"<[\w:\s]*,\s*$", before):
         return False
     return not re.search(r"\benum\b[^;]*\{[^}]*$", code[max(0, at - 400):at])
@@ -305,7 +320,7 @@ def mutants_of(path, text, rules):
                 found.append((rule.id, m.start(), m.end(), m.expand(rule.replacement)))
         elif rule.kind == "nudge":
             for m in rule.pattern.finditer(code):
-                if not nudgeable(code, m.start(1)):
+                if not nudgeable(code, m.start(1), m.end(1)):
                     continue
                 # Next to a comparison, one of the two nudges is the same fault as the
                 # comparison loosened or tightened: only the other one is planted.
@@ -450,7 +465,7 @@ class Runner:
             print(f"  {t}: {seconds:.1f} s, limit {self.limits[t]:.0f} s", flush=True)
 
     def judge(self, m):
-        tests = tests_for(m.path)
+        tests = tests_for(m.path, self.args.all_tests)
         # Each test is built just before it runs: a mutant killed by the first test costs one
         # link, not one per test.
         for t in tests:
@@ -510,9 +525,11 @@ def main():
                     help="time limit of a test: this many times its unmutated run")
     ap.add_argument("--min-limit", type=float, default=30.0, help="least time limit, seconds")
     ap.add_argument("--lines", default="", help="only mutants on lines FROM-TO")
+    ap.add_argument("--all-tests", action="store_true",
+                    help="run every unit test that links the file, not only its own")
     args = ap.parse_args()
 
-    files = args.files or list(DIRECT)
+    files = args.files or [f for f in DIRECT if f not in BY_NAME_ONLY]
     for f in files:
         if f not in DIRECT:
             sys.exit(f"mutate: {f} has no unit tests mapped to it (see DIRECT)")
@@ -549,7 +566,7 @@ def main():
     began = time.monotonic()
     all_tests = []
     for f in files:
-        all_tests += [t for t in tests_for(f) if t not in all_tests]
+        all_tests += [t for t in tests_for(f, args.all_tests) if t not in all_tests]
     print(f"mutate: {len(mutants)} mutants in {len(files)} files; unmutated run:", flush=True)
     runner.baseline(all_tests)
 
