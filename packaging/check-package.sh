@@ -6,10 +6,14 @@
 # - the files and links it holds, exactly (nothing of localweb, the tests or the benchmarks);
 # - its control fields: name, version, section, and dependencies that name the runtime packages
 #   of Qt WebEngine, Qt Widgets, QWebChannel, libcurl, ICU, RE2 and a Chinese font;
+# - lintian (Debian's own checks): no error and no warning;
 # - its desktop entries: valid, with the programs, icons and versions they name, and lumetta as
-#   the handler of ed2k: links;
-# - the programs unpacked from it: `--version` of both, and `corvale --search` through the link in
-#   usr/bin with the web out of reach, which must end with status 1 and print nothing.
+#   the handler of ed2k: links; the AppStream metadata valid and naming what the package holds;
+# - copyright, changelog and manual pages: the changelog's version is the package's, the manual
+#   pages render without warnings and name the same options as the programs' --help;
+# - the programs unpacked from it: `--version` and `--help` of both without a display, and
+#   `corvale --search` through the link in usr/bin with the web out of reach, which must end with
+#   status 1 and print nothing.
 # Nothing is installed on the system. Exits non-zero with a reason on the first failure.
 set -euo pipefail
 
@@ -30,7 +34,7 @@ fail() {
     exit 1
 }
 
-for tool in dpkg-deb dpkg desktop-file-validate; do
+for tool in dpkg-deb dpkg desktop-file-validate lintian appstreamcli man col gzip; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup installs it)"
 done
 
@@ -90,23 +94,42 @@ fi
 # Every entry that is not a folder, as "path" or "path -> target".
 dpkg-deb -c "$deb" >"$work/contents"
 grep -v '^d' "$work/contents" | sed -E 's/^([^ ]+ +){5}//' | sort >"$work/entries"
-sort >"$work/expected" <<'EOF'
+icon_sizes="16 22 24 32 48 64 128 256"
+{
+    cat <<'EOF'
 ./usr/bin/corvale -> ../lib/corvale/corvale
 ./usr/bin/lumetta -> ../lib/corvale/brenlo/lumetta
 ./usr/lib/corvale/brenlo/lumetta
 ./usr/lib/corvale/corvale
 ./usr/share/applications/corvale.desktop
 ./usr/share/applications/lumetta.desktop
-./usr/share/icons/hicolor/48x48/apps/corvale.png
-./usr/share/icons/hicolor/48x48/apps/lumetta.png
+./usr/share/doc/corvale/changelog.gz
+./usr/share/doc/corvale/copyright
+./usr/share/man/man1/corvale.1.gz
+./usr/share/man/man1/lumetta.1.gz
+./usr/share/metainfo/test.qarvo.corvale.metainfo.xml
+./usr/share/icons/hicolor/scalable/apps/corvale.svg
 ./usr/share/icons/hicolor/scalable/apps/lumetta.svg
 EOF
+    for size in $icon_sizes; do
+        for program in corvale lumetta; do
+            echo "./usr/share/icons/hicolor/${size}x${size}/apps/$program.png"
+        done
+    done
+} | sort >"$work/expected"
 if ! diff -u "$work/expected" "$work/entries" >"$work/contents.diff"; then
     cat "$work/contents.diff" >&2
     fail "the package's files differ from the expected ones (- expected, + found)"
 fi
 not_root="$(awk '$2 != "root/root"' "$work/contents")"
 [ -z "$not_root" ] || fail "entries not owned by root: $not_root"
+
+# --- lintian ----------------------------------------------------------------------------------
+# Errors and warnings fail; info tags are allowed.
+if ! lintian --fail-on error,warning --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1; then
+    cat "$work/lintian.log" >&2
+    fail "lintian reports errors or warnings"
+fi
 
 # --- Unpack into a scratch root (never the system) ------------------------------------------
 root="$work/root"
@@ -175,8 +198,43 @@ for program in corvale lumetta; do
     [ "$(head -c 8 "$root/usr/share/icons/hicolor/48x48/apps/$icon.png" | od -An -tx1 | tr -d ' ')" = \
         89504e470d0a1a0a ] || fail "$icon.png is not a PNG image"
 done
-grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/lumetta.svg" ||
-    fail "lumetta.svg is no SVG drawing"
+for program in corvale lumetta; do
+    grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/$program.svg" ||
+        fail "$program.svg is no SVG drawing"
+    for size in $icon_sizes; do
+        png="$root/usr/share/icons/hicolor/${size}x${size}/apps/$program.png"
+        # Width and height stand in the PNG header at bytes 16 to 23, big-endian.
+        [ "$(od -An -tu1 -j16 -N8 "$png" | tr -s ' ' | sed 's/^ //; s/ $//')" = \
+            "0 0 $((size / 256)) $((size % 256)) 0 0 $((size / 256)) $((size % 256))" ] ||
+            fail "$program.png in ${size}x${size} is not $size pixels square"
+    done
+done
+
+# --- AppStream metadata -----------------------------------------------------------------------
+metainfo="$root/usr/share/metainfo/test.qarvo.corvale.metainfo.xml"
+# Infos may stay (the .test host is no reverse domain the validator knows, and is no https
+# address); warnings and errors may not.
+if ! appstreamcli validate --no-net --no-color "$metainfo" >"$work/appstream.log" 2>&1 ||
+    grep -Eq '^[EW]:' "$work/appstream.log"; then
+    cat "$work/appstream.log" >&2
+    fail "the AppStream metadata does not validate cleanly"
+fi
+grep -q '<launchable type="desktop-id">corvale.desktop</launchable>' "$metainfo" ||
+    fail "the AppStream metadata does not launch corvale.desktop"
+for program in corvale lumetta; do
+    grep -q "<binary>$program</binary>" "$metainfo" ||
+        fail "the AppStream metadata does not name the program $program"
+done
+
+# --- Copyright and changelog ------------------------------------------------------------------
+doc="$root/usr/share/doc/corvale"
+head -1 "$doc/copyright" |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "copyright is not in the machine-readable format"
+gzip -t "$doc/changelog.gz" || fail "changelog.gz is no gzip file"
+changelog_version="$(gzip -dc "$doc/changelog.gz" | head -1 | sed -nE 's/^corvale \(([^)]*)\).*/\1/p')"
+[ "$changelog_version" = "$expected_version" ] ||
+    fail "the changelog's latest version is '$changelog_version', not $expected_version"
 
 # --- The unpacked programs run ------------------------------------------------------------------
 # A loopback port that nothing listens on.
@@ -205,6 +263,31 @@ for program in corvale lumetta; do
     version="${version%% *}"
     [ "$(entry "$apps/$program.desktop" X-AppVersion)" = "$version" ] ||
         fail "$program.desktop carries version '$(entry "$apps/$program.desktop" X-AppVersion)'"
+done
+
+# --- Manual pages and --help say the same -----------------------------------------------------
+# The long options a text names, one a line.
+options() { grep -oE -- '--[a-z][a-z-]*' | sort -u; }
+for program in corvale lumetta; do
+    page="$root/usr/share/man/man1/$program.1.gz"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" >/dev/null \
+        2>"$work/man.log" || fail "man cannot render $program.1"
+    [ ! -s "$work/man.log" ] || fail "$program.1 renders with warnings: $(head -3 "$work/man.log")"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | col -b >"$work/man.txt"
+    for section in NAME SYNOPSIS DESCRIPTION OPTIONS ENVIRONMENT 'EXIT STATUS'; do
+        grep -qx "$section" "$work/man.txt" || fail "$program.1 has no $section section"
+    done
+    for topic in http_proxy 'ed2k:' 'ed2k://|file|'; do
+        grep -qF -- "$topic" "$work/man.txt" || fail "$program.1 does not mention $topic"
+    done
+    status=0
+    run "$root/usr/bin/$program" --help >"$work/help.txt" 2>"$work/stderr" || status=$?
+    [ "$status" -eq 0 ] || fail "$program --help ended with status $status: $(cat "$work/stderr")"
+    grep -q "^usage: $program" "$work/help.txt" || fail "$program --help printed no usage"
+    if ! diff <(options <"$work/help.txt") <(options <"$work/man.txt") >"$work/options.diff"; then
+        cat "$work/options.diff" >&2
+        fail "$program --help and $program.1 name different options (< --help, > manual)"
+    fi
 done
 
 status=0
