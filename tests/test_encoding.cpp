@@ -1,4 +1,5 @@
 // Query encoders and the name decoder, checked character for character.
+#include "webkit/charset.h"
 #include "webkit/urldecode.h"
 #include "webkit/urlencode.h"
 
@@ -15,6 +16,7 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void hexPairs();
+    void gbkCodes();
 };
 
 void TestEncoding::encoders_data() {
@@ -55,6 +57,7 @@ void TestEncoding::encoders_data() {
     // A character GBK lacks becomes "?"; the euro sign is GBK's one-byte 0x80.
     row("portal", QString(QChar(0x0E01)), QStringLiteral("%3F"));
     row("portal", QString(QChar(0x20AC)), QStringLiteral("%80"));
+    row("portal", QString(QChar(0x80)), QStringLiteral("%3F"));
     // A character outside the BMP: two surrogates, each its own three-byte sequence.
     row("utf8", QString::fromUcs4(U"\U0001F600"), QStringLiteral("%ED%A0%BD%ED%B8%80"));
     row("portal", QString::fromUcs4(U"\U0001F600"), QStringLiteral("%3F%3F"));
@@ -123,13 +126,27 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("%1F"), QStringLiteral("1F"));
     row(QStringLiteral("%7F"), QString(QChar(0x7F)));
     row(QStringLiteral("%41"), QStringLiteral("A"));
+    // 0x80 is the first escape that is a byte: as a lead with 0x41 it makes no GBK character.
+    row(QStringLiteral("%80%41"), QStringLiteral("?"));
     // Continuation bytes run from 0x80 to 0xBF; three-byte forms from U+0800 to U+FFFF.
     row(QStringLiteral("%E4%80%80"), QString(QChar(0x4000)));
     row(QStringLiteral("%E4%BF%A1"), QStringLiteral("信"));
+    row(QStringLiteral("%E4%B8%7F"), QString(QChar(0x6D93)) + QChar(0x7F));
+    row(QStringLiteral("%E4%B8%C0"), QString(QChar(0x6D93)));
     row(QStringLiteral("%E0%A0%80"), QString(QChar(0x800)));
     row(QStringLiteral("%EF%BF%BF"), QString(QChar(0xFFFF)));
     // A four-byte lead without its third continuation byte: GBK pairs.
     row(QStringLiteral("%F0%9F%98%41"), QStringLiteral("馃楢"));
+    // 0xFE and 0xFF lead no UTF-8 form, however many continuation bytes follow: GBK pairs.
+    webkit::GbkCodec gbk;
+    for (int lead : {0xFE, 0xFF})
+        row(QLatin1Char('%') + QString::number(lead, 16).toUpper() +
+                QStringLiteral("%80").repeated(6),
+            gbk.decode(lead * 256 + 0x80) + gbk.decode(0x8080) + gbk.decode(0x8080));
+    // Nor a two-byte form that later UTF-8 could prove: the mode is GBK from the first escape.
+    for (int lead : {0xFE, 0xFF})
+        row(QLatin1Char('%') + QString::number(lead, 16).toUpper() + QStringLiteral("%80%E4%B8%AD"),
+            gbk.decode(lead * 256 + 0x80) + gbk.decode(0xE4B8));
     row(QStringLiteral("The.Matrix%201999.mkv"), QStringLiteral("The.Matrix 1999.mkv"));
     row(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"), QStringLiteral("电影.rmvb"));
     // A GBK lead byte whose trail byte stands as a plain character: used once, not repeated.
@@ -164,6 +181,23 @@ void TestEncoding::hexPairs() {
     QCOMPARE(URLDecode_Hex(QStringLiteral("1")), -1);
     QCOMPARE(URLDecode_Hex(QStringLiteral("-1")), -1);
     QCOMPARE(URLDecode_Hex(QString()), -1);
+}
+
+void TestEncoding::gbkCodes() {
+    webkit::GbkCodec gbk;
+    // One-byte codes are ASCII, and 0x80 is the euro sign; two-byte codes are characters.
+    QCOMPARE(gbk.decode(0x41), QStringLiteral("A"));
+    QCOMPARE(gbk.decode(0x7F), QString(QChar(0x7F)));
+    QCOMPARE(gbk.decode(0x80), QString(QChar(0x20AC)));
+    QCOMPARE(gbk.decode(0xB0A1), QStringLiteral("啊"));
+    QCOMPARE(gbk.decode(0xD6D0), QStringLiteral("中"));
+    // Codes that are no character.
+    for (int code : {0xB0, 0x813F, 0xFFFF, 0x10000})
+        QCOMPARE(gbk.decode(code), QStringLiteral("?"));
+    QCOMPARE(gbk.encode(QChar(0x7F)), QByteArray("\x7F"));
+    QCOMPARE(gbk.encode(QChar(0x20AC)), QByteArray("\x80"));
+    QCOMPARE(gbk.encode(QChar(0x554A)), QByteArray("\xB0\xA1"));
+    QCOMPARE(gbk.encode(QChar(0xD83D)), QByteArray("?"));
 }
 
 QTEST_GUILESS_MAIN(TestEncoding)

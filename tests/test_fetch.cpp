@@ -40,6 +40,7 @@ private Q_SLOTS:
     void emptyAndUnknownGiveEmptyText();
     void transportFailuresEndWithEmptyText();
     void stalledServerTimesOut();
+    void wholeFetchTimesOut();
     void bodyLimit();
     void redirects();
     void requestTargetGoesOutAsBuilt();
@@ -129,6 +130,19 @@ void TestFetch::stalledServerTimesOut() {
     QCOMPARE(*r->text, QString());
     // It ended because of the stall limit (2 s here), not anything sooner.
     QVERIFY(clock.elapsed() >= 1500);
+}
+
+void TestFetch::wholeFetchTimesOut() {
+    // A server that answers only after 4 s, with every other bound far away: the limit on the
+    // whole fetch ends it.
+    FetchLimits limits = Fetcher::instance().limits();
+    limits.stallTimeoutS = 60;
+    limits.totalTimeoutMs = 1000;
+    Fetcher::instance().setLimits(limits);
+    web.route(site + QStringLiteral("/late.txt"), "late", 200, QStringLiteral("raw"), 4000);
+    auto r = fetch(site + QStringLiteral("/late.txt"), QStringLiteral("gbk"));
+    QTRY_VERIFY_WITH_TIMEOUT(r->ready(), 15000);
+    QCOMPARE(*r->text, QString());
 }
 
 void TestFetch::bodyLimit() {
@@ -249,6 +263,10 @@ void TestFetch::decoderDirectly() {
     QCOMPARE(EncodingConvertor(bom + "a", QStringLiteral("utf-8")), QStringLiteral("a"));
     QCOMPARE(EncodingConvertor(bom.left(2), QStringLiteral("utf-8")), QString(QChar(0xFFFD)));
     QCOMPARE(EncodingConvertor(bom + "a", QStringLiteral("gbk")), QStringLiteral("锘縜"));
+    const QString tail = EncodingConvertor("a\xBB\xBF"
+                                           "b",
+                                           QStringLiteral("utf-8"));
+    QVERIFY(tail.startsWith(QLatin1Char('a')) && tail.endsWith(QLatin1Char('b')));
 
     // A charset that gives more UTF-16 units than there are bytes loses nothing: SCSU selects
     // a window on U+1F600 (three bytes), then every byte is one emoji, two units each.

@@ -2,6 +2,7 @@
 
 #include "webkit/charset.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -24,10 +25,11 @@ int hexDigit(QChar c) {
 constexpr std::array<int, 6> kLeads = {192, 224, 240, 248, 252, 254};
 
 int leadIndex(int lead) {
-    for (int k = 4; k >= 0; --k)
-        if (kLeads[k] <= lead && lead < kLeads[k + 1])
-            return k;
-    return -1;
+    // Below the first entry this gives -1; the last entry only closes the range before it.
+    const auto above = std::upper_bound(kLeads.begin(), kLeads.end(), lead);
+    if (above == kLeads.end())
+        return -1;
+    return int(above - kLeads.begin()) - 1;
 }
 
 bool isContinuation(int b) {
