@@ -33,9 +33,6 @@ const char kBridge[] = R"JS(
     var isTop = window.top === window;
     var remote = null;
     var waiting = [];
-    function text(value) {
-        return value === undefined || value === null ? '' : String(value);
-    }
     function value(name) {
         return remote ? remote[name] : values[name];
     }
@@ -46,8 +43,10 @@ const char kBridge[] = R"JS(
             waiting.push(URL);
     }
     var external = Object.freeze({
-        HelloWorld: function (link) {
-            var URL = text(link);
+        HelloWorld: function (URL) {
+            // Only text is a link; anything else, no argument included, starts nothing.
+            if (typeof URL !== 'string')
+                return;
             if (isTop) {
                 call(URL);
                 return;
@@ -115,6 +114,9 @@ QString channelLibrary() {
 
 External::External(Launch launch, QObject* parent) : QObject(parent), launch_(std::move(launch)) {
     setObjectName(kChannelObject);
+    // The channel publishes QObject's own writable property, the name, along with the values;
+    // a page that writes it finds it unchanged.
+    connect(this, &QObject::objectNameChanged, this, [this] { setObjectName(kChannelObject); });
 }
 
 QString External::edurl() const {
@@ -142,9 +144,10 @@ void External::setAnzt(int anzt) {
     Q_EMIT anztChanged();
 }
 
-void External::HelloWorld(const QString& URL) {
-    if (launch_)
-        launch_(URL);
+void External::HelloWorld(const QJsonValue& URL) {
+    // The channel would turn a number, a boolean or null into text; only text is a link.
+    if (URL.isString() && launch_)
+        launch_(URL.toString());
 }
 
 BrowserHost::BrowserHost(QWebEngineView* view, External* external)

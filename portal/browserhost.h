@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -34,7 +35,9 @@ public:
     void setAnzt(int anzt);
 
 public Q_SLOTS:
-    void HelloWorld(const QString& URL);
+    // Starts the player with the text as its one argument; a value that is not text starts
+    // nothing.
+    void HelloWorld(const QJsonValue& URL);
 
 Q_SIGNALS:
     void edurlChanged();

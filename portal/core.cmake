@@ -1,6 +1,7 @@
 add_library(portal_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/results.h ${CMAKE_CURRENT_LIST_DIR}/results.cpp
   ${CMAKE_CURRENT_LIST_DIR}/resultmodel.h ${CMAKE_CURRENT_LIST_DIR}/resultmodel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/startlimit.h ${CMAKE_CURRENT_LIST_DIR}/startlimit.cpp
 )
 target_include_directories(portal_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(portal_core PUBLIC webkit Qt6::Core)

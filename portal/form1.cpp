@@ -102,6 +102,11 @@ void ClickableBitmap::mouseReleaseEvent(QMouseEvent* event) {
         Q_EMIT clicked();
 }
 
+void ClickableBitmap::mouseDoubleClickEvent(QMouseEvent* event) {
+    // QWidget would take it for a press; the release that follows then reports no click.
+    event->accept();
+}
+
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     initPortalResources();
     setObjectName(QStringLiteral("Form1"));
@@ -209,6 +214,10 @@ void Form1::setAnzt(qint16 anzt) {
 }
 
 void Form1::HelloWorld(const QString& URL) {
+    // Each start is a browser process of its own; a page calling in a loop must not be able to
+    // start one after another until memory runs out.
+    if (!playerStarts_.tryStart())
+        return;
     // The link is the player's one argument, exactly as the caller gave it; no shell is
     // involved, so nothing in it is interpreted.
     QProcess::startDetached(playerPath_, {URL});

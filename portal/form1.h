@@ -1,6 +1,7 @@
 #pragma once
 
 #include "portal/resultlist.h"
+#include "portal/startlimit.h"
 
 #include <QLabel>
 #include <QString>
@@ -25,7 +26,8 @@ class BrowserHost;
 class External;
 class LinkSearch;
 
-// A bitmap that reports a click: the left button pressed and released over it.
+// A bitmap that reports a click: the left button pressed and released over it. The second press
+// of a double-click is no press of its own, so a double-click is one click.
 class ClickableBitmap : public QLabel {
     Q_OBJECT
 public:
@@ -37,6 +39,7 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     bool pressed_ = false;
@@ -63,8 +66,11 @@ public:
     void setAnzt(qint16 anzt);
 
     // Starts the player with `URL` as its one argument, unchanged. Does not wait for it and
-    // does not look at whether it started.
+    // does not look at whether it started. A start within a second of the last one is dropped,
+    // whether a page, the list or the player button asks.
     void HelloWorld(const QString& URL);
+    // The limit on player starts; tests give it their own clock.
+    StartLimiter& playerStarts() { return playerStarts_; }
 
     // The player program; by default brenlo/lumetta in this program's folder.
     QString playerPath() const { return playerPath_; }
@@ -134,6 +140,7 @@ private:
     QString qjym_;
     qint16 anzt_ = 0;
     QString playerPath_;
+    StartLimiter playerStarts_;
     External* external_ = nullptr;
     BrowserHost* host_ = nullptr;
     webkit::VersionCheck* versionCheck_ = nullptr;

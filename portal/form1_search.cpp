@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -48,7 +47,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Enter gives the character 13 only on its own or with Shift; with Ctrl it is a line
+            // feed and with Alt no character at all, neither of which searches.
+            const bool plainEnter =
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+            if (plainEnter) {
                 int code = 13;
                 Text1_KeyPress(code);
                 return code == 0;
@@ -94,7 +98,7 @@ void Form1::Image3_Click() {
 }
 
 void Form1::Image4_Click() {
-    QProcess::startDetached(playerPath_, {QStringLiteral("qd")});
+    HelloWorld(QStringLiteral("qd"));
     setAnzt(kPlayerMode);
 }
 

@@ -2,6 +2,7 @@
 if(TARGET portal_core)
   unit_test(test_results portal_core)
   unit_test(test_search portal_core)
+  unit_test(test_startlimit portal_core)
   if(TARGET localweb)
     add_dependencies(test_search localweb)
   endif()

@@ -14,7 +14,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -69,6 +72,7 @@ private Q_SLOTS:
 
     void modesSwitchWhatIsShown();
     void playerButtonStartsThePlayerWithQd();
+    void doubleClickIsOneClick();
     void keywordBoxPlaceholderAndEnter();
     void emptyKeywordMessages();
     void siteSearchInEveryMode();
@@ -88,11 +92,14 @@ private:
     void enter() { QTest::keyClick(form->Text1, Qt::Key_Return); }
     bool searchEnded() const;
     QList<QStringList> recorded() const;
+    // Moves the clock of the player-start limit on by a whole interval.
+    void nextSecond() { clockMs += portal::StartLimiter::kIntervalMs; }
 
     LocalWeb web;
     QTemporaryDir tmp;
     QString recordFile;
     std::unique_ptr<Form1> form;
+    qint64 clockMs = 0;
 };
 
 void TestPortalSearch::initTestCase() {
@@ -117,6 +124,7 @@ void TestPortalSearch::cleanup() {
 void TestPortalSearch::open() {
     form = std::make_unique<Form1>();
     form->setPlayerPath(QStringLiteral(RECORDER_PATH));
+    form->playerStarts().setClock([this] { return clockMs; });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 }
@@ -191,6 +199,68 @@ void TestPortalSearch::playerButtonStartsThePlayerWithQd() {
     QCOMPARE(f.links(), QStringList({link(QStringLiteral("kept.avi"))}));
 }
 
+void TestPortalSearch::doubleClickIsOneClick() {
+    Form1& f = *form;
+    // A clock that moves a whole interval on every look: the start limit lets every start
+    // through, so only the buttons decide how many players start.
+    f.playerStarts().setClock([t = qint64(0)]() mutable { return t += 1000000; });
+    type(QStringLiteral("abc"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QStringList clicks;
+    const QList<portal::ClickableBitmap*> buttons = {f.Image2, f.Image3, f.Image4, f.Picture1};
+    for (auto* b : buttons)
+        connect(b, &portal::ClickableBitmap::clicked, this, [&clicks, b] { clicks << b->objectName(); });
+
+    // As Qt delivers a double-click: press, release, double-click, release.
+    for (auto* b : buttons) {
+        QTest::mousePress(b, Qt::LeftButton);
+        QTest::mouseRelease(b, Qt::LeftButton);
+        QTest::mouseDClick(b, Qt::LeftButton);
+        QTest::mouseRelease(b, Qt::LeftButton);
+    }
+    QCOMPARE(clicks, QStringList({"Image2", "Image3", "Image4", "Picture1"}));
+    QTRY_COMPARE(recorded(), QList<QStringList>({{QStringLiteral("qd")}}));
+
+    // Real double-clicks on the display, each followed by a click in the keyword box: once that
+    // click has arrived, so has everything before it.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("real clicks need an X display");
+    // Generous, so that a busy machine still makes each pair a double-click.
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(5000);
+    int boxClicks = 0;
+    struct BoxClicks : QObject {
+        int* count;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MouseButtonRelease)
+                ++*count;
+            return false;
+        }
+    } boxWatch;
+    boxWatch.count = &boxClicks;
+    f.Text1->installEventFilter(&boxWatch);
+    f.activateWindow();
+    clicks.clear();
+    for (auto* b : buttons) {
+        const QPoint at = b->mapToGlobal(b->rect().center());
+        const QPoint box = f.Text1->mapToGlobal(f.Text1->rect().center());
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                       QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                       QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1"),
+                       QStringLiteral("mousemove"), QString::number(box.x()),
+                       QString::number(box.y()), QStringLiteral("click"), QStringLiteral("1")});
+        QVERIFY2(xdotool.waitForStarted(), "xdotool is missing");
+        const int before = boxClicks;
+        QTRY_VERIFY_WITH_TIMEOUT(boxClicks > before, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(xdotool.state(), QProcess::NotRunning, 20000);
+    }
+    QCOMPARE(clicks, QStringList({"Image2", "Image3", "Image4", "Picture1"}));
+    QTRY_COMPARE(recorded(), QList<QStringList>({{QStringLiteral("qd")}, {QStringLiteral("qd")}}));
+    f.Text1->removeEventFilter(&boxWatch);
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(-1);
+}
+
 void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
     Form1& f = *form;
     QCOMPARE(f.Text1->text(), kPlaceholder);
@@ -210,6 +280,35 @@ void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
     QTest::keyClick(f.Text1, Qt::Key_Enter);
     enter();
     QTest::keyClicks(f.Text1, QStringLiteral("c d"));
+    QCOMPARE(f.Text1->text(), QStringLiteral("abc d"));
+
+    // Enter with Ctrl or Alt is no Enter: nothing searched, the list and banners untouched.
+    // Enter on the keypad and with Shift search.
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    f.setLinks({link(QStringLiteral("kept.avi"))});
+    f.Picture2->show();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        for (Qt::KeyboardModifiers mods :
+             {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::AltModifier),
+              Qt::ControlModifier | Qt::AltModifier, Qt::ControlModifier | Qt::KeypadModifier,
+              Qt::AltModifier | Qt::ShiftModifier}) {
+            QTest::keyClick(f.Text1, key, mods);
+            QCOMPARE(f.links(), QStringList({link(QStringLiteral("kept.avi"))}));
+            QVERIFY(f.Picture2->isVisible());
+            QVERIFY(!f.Picture3->isVisible());
+        }
+    }
+    QTest::keyClick(f.Text1, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(f.links().isEmpty());
+    QVERIFY(f.Picture3->isVisible());
+    QVERIFY(!f.Picture2->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    f.setLinks({link(QStringLiteral("kept.avi"))});
+    QTest::keyClick(f.Text1, Qt::Key_Return, Qt::ShiftModifier);
+    QVERIFY(f.links().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    QVERIFY(web.requestedUrls(kSearch + QStringLiteral("abc")).size() >= 2);
     QCOMPARE(f.Text1->text(), QStringLiteral("abc d"));
 }
 
@@ -400,10 +499,18 @@ void TestPortalSearch::resultActions() {
     f.aplary->trigger();
     QTRY_COMPARE(recorded(), QList<QStringList>({{two}}));
 
-    // A double-click plays the same link as the menu.
+    // A double-click plays the same link as the menu, a second later.
+    nextSecond();
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCenter(2));
     QTRY_COMPARE(recorded().size(), 2);
     QCOMPARE(recorded().last(), QStringList({two}));
+    // Within the same second the list starts nothing more; after it, the next row plays.
+    f.aplary->trigger();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCenter(2));
+    nextSecond();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(1));
+    f.aplary->trigger();
+    QTRY_COMPARE(recorded(), QList<QStringList>({{two}, {two}, {three}}));
 
     // "复制电影地址" leaves exactly the first link on the clipboard.
     QApplication::clipboard()->setText(QStringLiteral("something else"));

@@ -14,11 +14,13 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,6 +147,7 @@ private Q_SLOTS:
     void noNavigationShortcuts();
     void helloWorldStartsThePlayer();
     void bridgeValuesAreReadOnly();
+    void channelProbedFromAPage();
 
 private:
     // A new portal window, shown, with the recording player.
@@ -152,6 +155,8 @@ private:
     // Waits until the window's start page has loaded.
     bool startPageLoaded(Form1& form);
     QList<QStringList> recorded() const;
+    // Moves the clock of the player-start limit on by a whole interval.
+    void nextSecond() { clockMs += portal::StartLimiter::kIntervalMs; }
 
     LocalWeb web;
     QTemporaryDir tmp;
@@ -159,6 +164,9 @@ private:
     QString recordFile;
     std::unique_ptr<Form1> form;
     bool versionCheckDone = false;
+    qint64 clockMs = 0;
+    // How often the limit was asked for a start: every request that reached the window.
+    int startRequests = 0;
 };
 
 void TestPortalWindow::initTestCase() {
@@ -185,6 +193,10 @@ void TestPortalWindow::cleanup() {
 std::unique_ptr<Form1> TestPortalWindow::open() {
     auto f = std::make_unique<Form1>();
     f->setPlayerPath(QStringLiteral(RECORDER_PATH));
+    f->playerStarts().setClock([this] {
+        ++startRequests;
+        return clockMs;
+    });
     versionCheckDone = false;
     connect(f->versionCheck(), &webkit::VersionCheck::finished, this,
             [this] { versionCheckDone = true; });
@@ -564,6 +576,7 @@ void TestPortalWindow::noNavigationShortcuts() {
 
 void TestPortalWindow::helloWorldStartsThePlayer() {
     const QString inlinePage = QStringLiteral("http://www.qarvo.test/t/inline.html");
+    const QString emptyPage = QStringLiteral("http://www.qarvo.test/t/empty.html");
     const QString clickPage = QStringLiteral("http://www.qarvo.test/t/click.html");
     const QString framePage = QStringLiteral("http://www.qarvo.test/t/frame.html");
     const QString framed = QStringLiteral("http://www.qarvo.test/t/framed.html");
@@ -572,13 +585,21 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
     const QString bars = QStringLiteral("a b  |中文|\"quoted\" 'single' $HOME;`x`|");
     const QString framedText = QStringLiteral("从框架里 | from a frame");
 
-    // Calls made while the page is still being parsed, before the bridge can be connected.
+    // Calls made while the page is still being parsed, before the bridge can be connected:
+    // values that are not text start nothing; of the texts only the first starts a player, the
+    // rest come within the second.
     routes.serve(inlinePage, "<html><head><meta charset='utf-8'><script>"
-                             "window.external.HelloWorld('" +
+                             "var x = window.external;"
+                             "x.HelloWorld(); x.HelloWorld(null); x.HelloWorld(undefined);"
+                             "x.HelloWorld(5); x.HelloWorld(true); x.HelloWorld({});"
+                             "x.HelloWorld(['a']);"
+                             "x.HelloWorld('" +
                                  blanks.toUtf8() +
                                  "');"
-                                 "window.external.HelloWorld('');"
+                                 "for (var i = 0; i < 50; ++i) x.HelloWorld('again ' + i);"
                                  "</script></head><body>inline</body></html>");
+    routes.serve(emptyPage, "<html><body><script>window.external.HelloWorld('');</script>"
+                            "</body></html>");
     routes.serve(clickPage,
                  "<html><head><meta charset='utf-8'></head><body>"
                  "<button id='play' onclick='window.external.HelloWorld(this.dataset.link)' "
@@ -589,6 +610,7 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
                          "window.external.HelloWorld('" +
                              framedText.toUtf8() +
                              "');"
+                             "window.external.HelloWorld(42);"
                              "</script></head><body>framed</body></html>");
 
     form = open();
@@ -596,33 +618,47 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
 
-    // Inline during load: two starts, the text unchanged, the empty text as one empty argument.
+    startRequests = 0;
     QVERIFY(loadPage(view, inlinePage));
-    QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 2, 10000);
-    QList<QStringList> starts = recorded();
-    std::sort(starts.begin(), starts.end());
-    QCOMPARE(starts, (QList<QStringList>{{QString()}, {blanks}}));
+    QTRY_COMPARE_WITH_TIMEOUT(startRequests, 51, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{blanks}}), 10000);
+
+    // The empty text is passed on as one empty argument, once the second has passed.
+    nextSecond();
+    QVERIFY(loadPage(view, emptyPage));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{blanks}, {QString()}}), 10000);
 
     // From a click, after a navigation to another page.
     QFile::remove(recordFile);
+    nextSecond();
     QVERIFY(loadPage(view, clickPage));
     js(view, QStringLiteral("document.getElementById('play').click()"));
     QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{bars}}), 10000);
 
-    // Again on the same page: every call starts the player anew.
+    // Again on the same page, a second later: the player starts anew.
+    nextSecond();
     js(view, QStringLiteral("document.getElementById('play').click()"));
     QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 2, 10000);
     QCOMPARE(recorded().at(1), QStringList{bars});
 
-    // From a frame of the page.
+    // From a frame of the page; the frame's number starts nothing.
     QFile::remove(recordFile);
+    nextSecond();
     QVERIFY(loadPage(view, framePage));
     QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{framedText}}), 10000);
 
+    // The window's own starts share the limit with the pages'.
+    f.HelloWorld(QStringLiteral("within the second"));
+    QTest::mouseClick(f.Image4, Qt::LeftButton);
+    QCOMPARE(f.anzt(), qint16(3));
+    f.setAnzt(1);
+
     // A player that is missing: nothing shows and nothing changes; the next start works.
+    nextSecond();
     f.setPlayerPath(tmp.filePath(QStringLiteral("brenlo/lumetta")));
     f.HelloWorld(QStringLiteral("missing"));
     f.setPlayerPath(QStringLiteral(RECORDER_PATH));
+    nextSecond();
     f.HelloWorld(QStringLiteral("after"));
     QTRY_COMPARE_WITH_TIMEOUT(recorded(),
                               (QList<QStringList>{{framedText}, {QStringLiteral("after")}}), 10000);
@@ -675,6 +711,98 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
                             "\"http://www.qarvo.test/\",2,\"function\"]"));
     QCOMPARE(f.qjym(), kRoot);
     QCOMPARE(f.anzt(), qint16(2));
+}
+
+void TestPortalWindow::channelProbedFromAPage() {
+    // A page that skips window.external and speaks to the channel's transport itself: it learns
+    // what is published, then tries to write every property and call every method there is,
+    // HelloWorld with values that are not text included.
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    QVERIFY(startPageLoaded(f));
+    f.setLinks({QStringLiteral("ed2k://|file|kept.avi|1|A|/")});
+    const QString edurl = f.edurl();
+    QTRY_COMPARE(js(view, QStringLiteral("external.edurl")).toString(), edurl);
+
+    js(view, QStringLiteral(R"JS(
+        (function () {
+            var t = qt.webChannelTransport;
+            var previous = t.onmessage;
+            window.answers = {};
+            t.onmessage = function (m) {
+                var d = JSON.parse(m.data);
+                if (d.type === 10 && d.id >= 1000)
+                    window.answers[d.id] = d.data;
+                else if (previous)
+                    previous.call(t, m);
+            };
+            window.probe = function (message) { t.send(JSON.stringify(message)); };
+            probe({type: 3, id: 1000});
+        })();
+    )JS"));
+    QTRY_VERIFY(js(view, QStringLiteral("!!window.answers[1000]")).toBool());
+    const QJsonObject published =
+        QJsonDocument::fromJson(
+            js(view, QStringLiteral("JSON.stringify(window.answers[1000])")).toString().toUtf8())
+            .object();
+    QCOMPARE(published.keys(), QStringList{QStringLiteral("external")});
+    const QJsonObject external = published.value(QStringLiteral("external")).toObject();
+    // Names as published, without QObject's own (objectName, destroyed, deleteLater), which
+    // every published object has and which are tried below all the same.
+    const QStringList qobjectOwn = {QStringLiteral("objectName"), QStringLiteral("destroyed"),
+                                    QStringLiteral("objectNameChanged"),
+                                    QStringLiteral("deleteLater")};
+    const auto names = [&](const char* key, int nameAt) {
+        QSet<QString> found;
+        for (const QJsonValue& entry : external.value(QLatin1String(key)).toArray()) {
+            QString name = entry.toArray().at(nameAt).toString().section(QLatin1Char('('), 0, 0);
+            if (!qobjectOwn.contains(name))
+                found << name;
+        }
+        return found;
+    };
+    QCOMPARE(names("methods", 0), QSet<QString>{QStringLiteral("HelloWorld")});
+    QCOMPARE(names("properties", 1), (QSet<QString>{QStringLiteral("edurl"),
+                                                    QStringLiteral("qjym"),
+                                                    QStringLiteral("anzt")}));
+
+    nextSecond();
+    js(view, QStringLiteral(R"JS(
+        (function () {
+            var info = window.answers[1000].external;
+            var hello = info.methods.filter(function (m) { return m[0] === 'HelloWorld'; })[0][1];
+            var id = 2000;
+            for (var p = 0; p < 32; ++p) {
+                probe({type: 9, object: 'external', property: p, value: 'written'});
+                probe({type: 9, object: 'external', property: p, value: 7});
+            }
+            for (var m = 0; m < 64; ++m) {
+                if (m !== hello)
+                    probe({type: 6, object: 'external', method: m, args: ['x'], id: id++});
+            }
+            [[], [null], [5], [true], [{}], [['a']], [{'0': 'x'}]].forEach(
+                function (args) {
+                    probe({type: 6, object: 'external', method: hello, args: args, id: id++});
+                });
+            probe({type: 6, object: 'external', method: hello, args: ['last'], id: id++});
+        })();
+    )JS"));
+    // Messages are handled in order: once the last call has started the player, everything
+    // before it has been dealt with, and none of it started one.
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{QStringLiteral("last")}}), 10000);
+
+    // Nothing of the window changed, the published object is still there under its name, and
+    // the page still reads the window's values through the bridge.
+    QCOMPARE(f.qjym(), kRoot);
+    QCOMPARE(f.anzt(), qint16(1));
+    QCOMPARE(f.edurl(), edurl);
+    QVERIFY(f.findChild<QObject*>(QStringLiteral("external")));
+    f.setAnzt(2);
+    QTRY_COMPARE(
+        js(view, QStringLiteral("JSON.stringify([external.qjym, external.anzt, external.edurl])"))
+            .toString(),
+        QStringLiteral("[\"%1\",2,\"%2\"]").arg(kRoot, edurl));
 }
 
 QTEST_MAIN(TestPortalWindow)
