@@ -111,6 +111,10 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("%D6%D0%CE%C4"), QStringLiteral("中文"));
     row(QStringLiteral("%C3%A9"), QStringLiteral("茅"));
     row(QStringLiteral("%C3%A9%E4%B8%AD"), QStringLiteral("é中"));
+    // Lone two-byte forms one after another settle nothing: GBK, read once.
+    row(QStringLiteral("%C3%A9%C3%A9"), QStringLiteral("茅茅"));
+    // A GBK verdict after a lone two-byte form keeps what was read.
+    row(QStringLiteral("%C3%A9%B0%A1"), QStringLiteral("茅啊"));
     row(QStringLiteral("%E9%80%80"), QStringLiteral("退"));
     row(QStringLiteral("x%E3%80%80y"), QStringLiteral("x") + QChar(0x3000) + QStringLiteral("y"));
     row(QStringLiteral("%F0%9F%98%80"), QString());

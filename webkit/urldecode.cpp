@@ -60,7 +60,8 @@ public:
                 i += 2; // on the escape's second digit
                 if (mode == Unknown || mode == Tentative) {
                     const int verdict = detect(b, i);
-                    const bool restart = (verdict == Gbk || verdict == Utf8) && mode == Tentative;
+                    // Text read tentatively was read as GBK: only a UTF-8 verdict changes it.
+                    const bool restart = verdict == Utf8 && mode == Tentative;
                     mode = verdict;
                     if (restart) {
                         body.clear();
