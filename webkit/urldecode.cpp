@@ -80,7 +80,8 @@ public:
     }
 
 private:
-    QChar at(int pos) const { return pos >= 1 && pos <= n ? t[pos - 1] : QChar(); }
+    // Only ever asked for a position that exists.
+    QChar at(int pos) const { return t[pos - 1]; }
     bool exists(int pos) const { return pos >= 1 && pos <= n; }
 
     int hexAt(int pos) const {
