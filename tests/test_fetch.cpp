@@ -5,6 +5,7 @@
 #include "webkit/fetch.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void bodyLimit();
     void redirects();
     void requestTargetGoesOutAsBuilt();
+    void asksAsABrowserDoes();
     void manyAtOnceWithoutBlocking();
     void cancelAndContext();
     void decoderDirectly();
@@ -191,6 +193,26 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
     QCOMPARE(requestTarget(QStringLiteral("a|b%7C\x01\x7F")), QByteArray("a|b%7C%01%7F"));
     // Everything from "!" to "~" stands as it is; the blank below and DEL above are escaped.
     QCOMPARE(requestTarget(QStringLiteral(" !~\x7F")), QByteArray("%20!~%7F"));
+}
+
+void TestFetch::asksAsABrowserDoes() {
+    // Some sites answer other programs differently: the request names a browser's agent and
+    // takes compressed bodies.
+    web.route(site + QStringLiteral("/agent.txt"), "x");
+    web.clearLog();
+    auto r = fetch(site + QStringLiteral("/agent.txt"), QStringLiteral("gbk"));
+    QTRY_VERIFY(r->ready());
+    const QList<QJsonObject> requests = web.requests();
+    QCOMPARE(requests.size(), 1);
+    const QJsonObject headers = requests[0].value(QStringLiteral("headers")).toObject();
+    QVERIFY2(headers.value(QStringLiteral("User-Agent"))
+                 .toString()
+                 .startsWith(QStringLiteral("Mozilla/5.0 (X11; Linux")),
+             qPrintable(QJsonDocument(headers).toJson()));
+    QVERIFY2(headers.value(QStringLiteral("Accept-Encoding"))
+                 .toString()
+                 .contains(QStringLiteral("gzip")),
+             qPrintable(QJsonDocument(headers).toJson()));
 }
 
 void TestFetch::manyAtOnceWithoutBlocking() {
