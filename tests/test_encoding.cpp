@@ -126,6 +126,9 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("ab%"), QStringLiteral("ab"));
     row(QStringLiteral("a%zzb"), QStringLiteral("azzb"));
     row(QStringLiteral("%0Ax"), QStringLiteral("0Ax"));
+    row(QStringLiteral("%5Gx"), QStringLiteral("5Gx"));
+    // An escape below 0x10 is still a whole trail byte after a GBK lead byte.
+    row(QStringLiteral("%B0%0Ax"), QStringLiteral("?x"));
     // The printable escapes run from 0x20 to 0x7F; 0x1F is no escape.
     row(QStringLiteral("%1F"), QStringLiteral("1F"));
     row(QStringLiteral("%7F"), QString(QChar(0x7F)));

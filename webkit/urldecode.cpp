@@ -82,7 +82,8 @@ public:
 private:
     // Only ever asked for a position that exists.
     QChar at(int pos) const { return t[pos - 1]; }
-    bool exists(int pos) const { return pos >= 1 && pos <= n; }
+    // Positions asked about are never before the first.
+    bool exists(int pos) const { return pos <= n; }
 
     int hexAt(int pos) const {
         if (!exists(pos) || !exists(pos + 1))
