@@ -6,8 +6,10 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 using namespace webkit;
 
@@ -52,19 +54,48 @@ QByteArray hostilePage(int fragments) {
     return out;
 }
 
+// ICU's GBK decode of the whole page into UTF-16 and nothing else: the floor of any harvest.
+qsizetype icuDecodeOnly(const QByteArray& page) {
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* cnv = ucnv_open("gbk", &err);
+    const int32_t capacity = int32_t(page.size()) + 16;
+    const std::unique_ptr<UChar[]> out(new UChar[size_t(capacity)]); // not zeroed, as ICU fills it
+    const int32_t n = ucnv_toUChars(cnv, out.get(), capacity, page.constData(),
+                                    int32_t(page.size()), &err);
+    ucnv_close(cnv);
+    return n;
+}
+
+// What the link search does with a page that has arrived: decode it and cut out its links.
+qsizetype decodeAndHarvest(const Pattern& pattern, const QByteArray& page) {
+    return pattern.matchAll(QByteArrayView(EncodingConvertorUtf8(page, QStringLiteral("gbk"))))
+        .size();
+}
+
+double seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The floor and the harvest alternate, round by round, so that a burst of other load hits both
+// alike; the best round of each counts.
 void run(const char* name, const QByteArray& page, int rounds) {
     const Pattern pattern(kSearchPageLinkPattern);
     qsizetype links = 0;
-    const auto start = std::chrono::steady_clock::now();
+    double floor = 1e9, harvest = 1e9;
     for (int i = 0; i < rounds; ++i) {
-        const QString text = EncodingConvertor(page, QStringLiteral("gbk"));
-        links = pattern.matchAll(text).size();
+        auto start = std::chrono::steady_clock::now();
+        icuDecodeOnly(page);
+        floor = std::min(floor, seconds(start));
+        start = std::chrono::steady_clock::now();
+        links = decodeAndHarvest(pattern, page);
+        harvest = std::min(harvest, seconds(start));
     }
-    const double s =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
     const double mb = double(page.size()) / 1e6;
-    std::printf("%-34s %7.2f MB  %7lld links  %8.1f ms  %7.1f MB/s (goal >= 150)\n", name, mb,
-                static_cast<long long>(links), s * 1000, mb / s);
+    std::printf("%s: %.2f MB, %lld links\n", name, mb, static_cast<long long>(links));
+    std::printf("  ICU GBK decode alone  %8.1f ms  %7.1f MB/s\n", floor * 1000, mb / floor);
+    std::printf("  decode+harvest        %8.1f ms  %7.1f MB/s\n", harvest * 1000, mb / harvest);
+    std::printf("  ratio (decode alone / decode+harvest time) %.2f (goal >= 0.80)\n",
+                floor / harvest);
 }
 
 } // namespace

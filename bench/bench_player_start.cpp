@@ -1,5 +1,6 @@
 // Start-up of the player with a link: the time from starting lumetta until its play page has
-// loaded, with localweb answering at once. Needs a display (run it under xvfb-run).
+// loaded, with localweb answering at once. Each start alternates with one of an empty QtWebEngine
+// window (about:blank), the floor it is compared with. Needs a display (run it under xvfb-run).
 //
 //   bench_player_start [runs]
 #include "support/localweb.h"
@@ -66,6 +67,51 @@ std::optional<Times> startOnce() {
     return t;
 }
 
+struct EmptyTimes {
+    qint64 shownMs = -1;
+    qint64 loadedMs = -1;
+};
+
+// One start of the empty window; none when it did not load in time.
+std::optional<EmptyTimes> startEmptyOnce() {
+    QProcess empty;
+    empty.setReadChannel(QProcess::StandardError);
+    QElapsedTimer clock;
+    clock.start();
+    empty.start(binDir() + QStringLiteral("/empty_window"), {});
+    if (!empty.waitForStarted(10000))
+        return std::nullopt;
+    EmptyTimes t;
+    QByteArray pending;
+    while (t.loadedMs < 0 && clock.elapsed() < 60000 && empty.state() == QProcess::Running) {
+        if (!empty.waitForReadyRead(1000))
+            continue;
+        pending += empty.readAllStandardError();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            if (line.startsWith("shown ") && t.shownMs < 0)
+                t.shownMs = clock.elapsed();
+            else if (line.startsWith("loaded ") && t.loadedMs < 0)
+                t.loadedMs = clock.elapsed();
+        }
+    }
+    empty.terminate();
+    if (!empty.waitForFinished(10000)) {
+        empty.kill();
+        empty.waitForFinished(5000);
+    }
+    if (t.loadedMs < 0)
+        return std::nullopt;
+    return t;
+}
+
+qint64 median(QList<qint64> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -83,8 +129,17 @@ int main(int argc, char** argv) {
     web.useAsProxy();
 
     std::printf("lumetta started with a link, until the play page has loaded (%d runs)\n", runs);
-    QList<qint64> loaded;
+    QList<qint64> loaded, emptyShown, emptyLoaded;
+    startOnce(); // first starts warm the file cache, not counted
+    startEmptyOnce();
     for (int i = 1; i <= runs; ++i) {
+        if (const std::optional<EmptyTimes> e = startEmptyOnce()) {
+            std::printf("  run %d: empty QtWebEngine window shown after %lld ms, about:blank "
+                        "loaded after %lld ms\n",
+                        i, static_cast<long long>(e->shownMs), static_cast<long long>(e->loadedMs));
+            emptyShown << e->shownMs;
+            emptyLoaded << e->loadedMs;
+        }
         const std::optional<Times> t = startOnce();
         if (!t) {
             std::printf("  run %d: the play page did not load within 60 s\n", i);
@@ -101,5 +156,11 @@ int main(int argc, char** argv) {
         "play page loaded: min %lld ms, median %lld ms, max %lld ms (goal: under 1500 ms)\n",
         static_cast<long long>(loaded.first()), static_cast<long long>(loaded[loaded.size() / 2]),
         static_cast<long long>(loaded.last()));
+    if (!emptyLoaded.isEmpty())
+        std::printf("empty QtWebEngine window: shown median %lld ms, loaded median %lld ms; "
+                    "ratio of medians, play page loaded / empty window loaded: %.2f\n",
+                    static_cast<long long>(median(emptyShown)),
+                    static_cast<long long>(median(emptyLoaded)),
+                    double(median(loaded)) / double(median(emptyLoaded)));
     return 0;
 }

@@ -1,6 +1,8 @@
 // Start-up time of the portal: from starting corvale to its window on screen, and to the end of
 // the start page's load, once with the vendor site answering at once (through localweb) and once
-// with it unreachable (the proxy names a closed port). Needs a display: run it under xvfb-run.
+// with it unreachable (the proxy names a closed port). Each start of corvale alternates with one
+// of an empty QtWebEngine window (about:blank), the floor it is compared with. Needs a display:
+// run it under xvfb-run.
 //
 //     bench_portal_start [RUNS]
 #include "support/localweb.h"
@@ -24,8 +26,9 @@ struct Run {
     bool loadedOk = false;
 };
 
-// Starts corvale with its start-up trace on and reads the trace until the page has loaded.
-Run startOnce(const QString& proxy) {
+// Starts `program` (corvale with its start-up trace on, or the empty window, which always
+// traces) and reads the trace until the page has loaded.
+Run startOnce(const QString& program, const QString& proxy) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("http_proxy"), proxy);
     env.insert(QStringLiteral("no_proxy"), QStringLiteral("127.0.0.1,localhost"));
@@ -40,7 +43,7 @@ Run startOnce(const QString& proxy) {
     Run run;
     QElapsedTimer clock;
     clock.start();
-    corvale.start(binDir() + QStringLiteral("/corvale"), {});
+    corvale.start(binDir() + QLatin1Char('/') + program, {});
     if (!corvale.waitForStarted(10000))
         return run;
     QByteArray pending;
@@ -68,12 +71,26 @@ Run startOnce(const QString& proxy) {
     return run;
 }
 
+qint64 median(QList<qint64> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
 QString summary(QList<qint64> ms) {
     if (ms.isEmpty())
         return QStringLiteral("none");
     std::sort(ms.begin(), ms.end());
     return QStringLiteral("%1 ms (%2..%3)").arg(ms[ms.size() / 2]).arg(ms.first()).arg(ms.last());
 }
+
+QString ratio(const QList<qint64>& program, const QList<qint64>& floor) {
+    if (program.isEmpty() || floor.isEmpty() || median(floor) <= 0)
+        return QStringLiteral("-");
+    return QString::number(double(median(program)) / double(median(floor)), 'f', 2);
+}
+
+const QString kCorvale = QStringLiteral("corvale");
+const QString kEmptyWindow = QStringLiteral("empty_window");
 
 } // namespace
 
@@ -107,21 +124,31 @@ int main(int argc, char** argv) {
     out << "corvale start-up, " << runs << " runs each; median (min..max) from process start\n";
     bool goalMet = true;
     for (const auto& c : cases) {
-        QList<qint64> shown, loaded;
+        QList<qint64> shown, loaded, emptyShown, emptyLoaded;
         int loadedOk = 0;
-        startOnce(c.proxy); // a first start warms the file cache, not counted
+        startOnce(kCorvale, c.proxy); // first starts warm the file cache, not counted
+        startOnce(kEmptyWindow, c.proxy);
         for (int i = 0; i < runs; ++i) {
-            const Run r = startOnce(c.proxy);
+            const Run r = startOnce(kCorvale, c.proxy);
             if (r.shown)
                 shown << *r.shown;
             if (r.loaded)
                 loaded << *r.loaded;
             loadedOk += r.loadedOk ? 1 : 0;
+            const Run e = startOnce(kEmptyWindow, c.proxy);
+            if (e.shown)
+                emptyShown << *e.shown;
+            if (e.loaded)
+                emptyLoaded << *e.loaded;
         }
         out << "  " << c.name << ":\n"
             << "    window shown       " << summary(shown) << "\n"
             << "    start page ended   " << summary(loaded) << ", loaded in " << loadedOk << " of "
-            << runs << "\n";
+            << runs << "\n"
+            << "    empty QtWebEngine window: shown " << summary(emptyShown) << ", about:blank loaded "
+            << summary(emptyLoaded) << "\n"
+            << "    ratio of medians, corvale / empty window: shown " << ratio(shown, emptyShown)
+            << ", loaded " << ratio(loaded, emptyLoaded) << "\n";
         out.flush();
         if (shown.size() < runs || *std::max_element(shown.begin(), shown.end()) > 1000)
             goalMet = false;
