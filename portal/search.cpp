@@ -38,16 +38,18 @@ QString LinkSearch::searchAddress(const QString& keyword) {
            keyword + QStringLiteral("+ed2k");
 }
 
-quint64 LinkSearch::fetch(const QString& url, std::function<void(const QString&)> done) {
+quint64 LinkSearch::fetch(const QString& url, std::function<void(QByteArrayView)> done) {
     const quint64 generation = generation_;
     auto id = std::make_shared<quint64>(0);
-    *id = webkit::GetResponse(url, kCharset, this,
-                              [this, generation, id, done = std::move(done)](const QString& page) {
-                                  if (generation != generation_)
-                                      return;
-                                  inFlight_.removeOne(*id);
-                                  done(page);
-                              });
+    // The pages are only searched for links, so they stay UTF-8: only the links become text.
+    *id = webkit::GetResponseUtf8(
+        url, kCharset, this,
+        [this, generation, id, done = std::move(done)](const QByteArray& page) {
+            if (generation != generation_)
+                return;
+            inFlight_.removeOne(*id);
+            done(page);
+        });
     inFlight_ << *id;
     return *id;
 }
@@ -84,14 +86,14 @@ void LinkSearch::huoquindex(const QString& keyword) {
     // encoded and gives the page's links, the second carries it as typed and gives the
     // question links.
     encodedSearchAddress_ = searchAddress(webkit::portal::URLEncode(keyword));
-    fetch(encodedSearchAddress_, [this](const QString& page) {
+    fetch(encodedSearchAddress_, [this](QByteArrayView page) {
         searchPageLinks_ = searchPageLinks().matchAll(page);
         finishIfDone();
     });
-    fetch(searchAddress(keyword), [this](const QString& page) { huolianjie(page); });
+    fetch(searchAddress(keyword), [this](QByteArrayView page) { huolianjie(page); });
 }
 
-void LinkSearch::huolianjie(const QString& page) {
+void LinkSearch::huolianjie(QByteArrayView page) {
     // Every distinct question link once, at its first occurrence.
     QSet<QString> seen;
     for (const QString& link : questionLinks().matchAll(page)) {
@@ -110,11 +112,11 @@ void LinkSearch::fetchQuestions() {
     while (readingQuestions_ < kParallelPages && nextQuestion_ < questions_.size()) {
         const int index = nextQuestion_++;
         ++readingQuestions_;
-        fetch(questions_[index], [this, index](const QString& page) { neiye(index, page); });
+        fetch(questions_[index], [this, index](QByteArrayView page) { neiye(index, page); });
     }
 }
 
-void LinkSearch::neiye(int index, const QString& page) {
+void LinkSearch::neiye(int index, QByteArrayView page) {
     questionLinks_[index] = questionPageLinks().matchAll(page);
     --readingQuestions_;
     fetchQuestions();

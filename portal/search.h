@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -46,11 +47,12 @@ Q_SIGNALS:
     void finished(const QStringList& links);
 
 private:
-    void huolianjie(const QString& page);
-    void neiye(int index, const QString& page);
+    // The pages arrive decoded as UTF-8.
+    void huolianjie(QByteArrayView page);
+    void neiye(int index, QByteArrayView page);
     void fetchQuestions();
     void finishIfDone();
-    quint64 fetch(const QString& url, std::function<void(const QString&)> done);
+    quint64 fetch(const QString& url, std::function<void(QByteArrayView)> done);
 
     bool running_ = false;
     quint64 generation_ = 0;

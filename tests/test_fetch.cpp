@@ -49,6 +49,10 @@ private Q_SLOTS:
     void manyAtOnceWithoutBlocking();
     void cancelAndContext();
     void decoderDirectly();
+    void utf8DecoderGivesTheSameText_data();
+    void utf8DecoderGivesTheSameText();
+    void utf8DecoderOnEveryGbkPair();
+    void pagesArriveAsUtf8();
 
 private:
     LocalWeb web;
@@ -298,6 +302,81 @@ void TestFetch::decoderDirectly() {
     for (int i = 0; i < 100; ++i)
         emoji += QString::fromUcs4(U"\U0001F600");
     QCOMPARE(EncodingConvertor(scsu, QStringLiteral("SCSU")), emoji);
+}
+
+void TestFetch::utf8DecoderGivesTheSameText_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("charset");
+    const QByteArray longAscii(40, 'x'); // long enough to be copied past the decoder
+    const QByteArray cn("\xD6\xD0\xCE\xC4"); // 中文
+    QTest::newRow("empty") << QByteArray() << "gbk";
+    QTest::newRow("ascii only") << QByteArray("<a href=\"ed2k://|file|a.avi|1|h|/\">") << "gbk";
+    QTest::newRow("chinese only") << cn << "gbk";
+    QTest::newRow("chinese between long ascii runs") << longAscii + cn + longAscii + cn << "gbk";
+    // Trail bytes 40..7E are ASCII letters: they belong to the character before them.
+    QTest::newRow("ascii trail bytes") << QByteArray("\x81\x40\x81\x7E\xFE\x7E") + longAscii
+                                       << "gbk";
+    QTest::newRow("lead before a long ascii run")
+        << QByteArray("\x81") + longAscii + QByteArray("\x81") << "gbk";
+    QTest::newRow("lead before a byte that is no trail") << QByteArray("a\x81\x22"
+                                                                       "b\x81\x7F") << "gbk";
+    QTest::newRow("lead at the end") << longAscii + QByteArray("\xB5") << "gbk";
+    QTest::newRow("invalid bytes") << QByteArray("\x80\xFF\xFF\x81\xFF") + longAscii + "\xFF"
+                                   << "gbk";
+    QTest::newRow("utf-8 byte-order mark read as gbk") << QByteArray("\xEF\xBB\xBF"
+                                                                    "abc") << "gbk";
+    QTest::newRow("utf-8 byte-order mark") << QByteArray("\xEF\xBB\xBF<p>\xE4\xB8\xAD</p>")
+                                           << "utf-8";
+    QTest::newRow("utf-8 beyond the basic plane")
+        << QByteArray("a\xF0\x9F\x98\x80"
+                      "b\xF0\x9F") << "utf-8";
+    QTest::newRow("utf-8 invalid") << QByteArray("x\xC3(y\xED\xA0\x80z") << "utf-8";
+    QTest::newRow("unknown charset") << QByteArray("abc") << "bogus";
+    // A large page of mixed text: many stretches, and a decode that needs more than one round.
+    QByteArray mixed;
+    for (int i = 0; i < 3000; ++i)
+        mixed += cn + QByteArray(i % 50, 'a') + "\xA1\xA1" + QByteArray(i % 7, '|') + "\x81";
+    QTest::newRow("large mixed page") << mixed << "gbk";
+    QTest::newRow("large chinese page") << cn.repeated(20000) << "gbk";
+}
+
+void TestFetch::utf8DecoderGivesTheSameText() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, charset);
+    const QString text = EncodingConvertor(bytes, charset);
+    QCOMPARE(EncodingConvertorUtf8(bytes, charset), text.toUtf8());
+}
+
+void TestFetch::utf8DecoderOnEveryGbkPair() {
+    // Every two-byte sequence that starts outside ASCII, at the end of the input and before both
+    // a short and a long ASCII run: the stretch the decoder hands on must end where ICU's
+    // characters end.
+    const QByteArray shortRun("<a");
+    const QByteArray longRun = QByteArray("<a href=\"").repeated(5);
+    int differing = 0;
+    for (int first = 0x80; first <= 0xFF; ++first) {
+        for (int second = 0; second <= 0xFF; ++second) {
+            const QByteArray pair{char(first), char(second)};
+            for (const QByteArray& bytes :
+                 {pair, pair + shortRun, pair + longRun, "x" + pair + longRun + pair}) {
+                const QByteArray expected =
+                    EncodingConvertor(bytes, QStringLiteral("gbk")).toUtf8();
+                if (EncodingConvertorUtf8(bytes, QStringLiteral("gbk")) != expected &&
+                    ++differing <= 5)
+                    qWarning("differs: %s", bytes.toHex(' ').constData());
+            }
+        }
+    }
+    QCOMPARE(differing, 0);
+}
+
+void TestFetch::pagesArriveAsUtf8() {
+    const QString url = site + QStringLiteral("/utf8/page");
+    web.route(url, QStringLiteral("<p>电影 ed2k</p>").toUtf8(), 200, QStringLiteral("gbk"));
+    std::optional<QByteArray> page;
+    GetResponseUtf8(url, QStringLiteral("gbk"), nullptr, [&](const QByteArray& p) { page = p; });
+    QTRY_VERIFY_WITH_TIMEOUT(page.has_value(), 30000);
+    QCOMPARE(QString::fromUtf8(*page), QStringLiteral("<p>电影 ed2k</p>"));
 }
 
 QTEST_GUILESS_MAIN(TestFetch)

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <re2/re2.h>
+
 using namespace webkit;
 
 class TestPatterns : public QObject {
@@ -14,7 +16,29 @@ private Q_SLOTS:
     void questionLinks();
     void playAddress_data();
     void playAddress();
+    void quickSearchAgreesWithAPlainScan_data();
+    void quickSearchAgreesWithAPlainScan();
 };
+
+namespace {
+
+// The matches as a plain scan finds them: an unanchored search from where the last match ended.
+QStringList plainScan(std::string_view pattern, const QByteArray& utf8) {
+    RE2::Options o;
+    o.set_dot_nl(false);
+    const RE2 re(re2::StringPiece(pattern.data(), pattern.size()), o);
+    QStringList out;
+    const re2::StringPiece input(utf8.constData(), size_t(utf8.size()));
+    re2::StringPiece m;
+    size_t pos = 0;
+    while (pos <= input.size() && re.Match(input, pos, input.size(), RE2::UNANCHORED, &m, 1)) {
+        out << QString::fromUtf8(m.data(), qsizetype(m.size()));
+        pos = size_t(m.data() - input.data()) + m.size() + (m.empty() ? 1 : 0);
+    }
+    return out;
+}
+
+} // namespace
 
 void TestPatterns::patternsCompile() {
     for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
@@ -95,6 +119,54 @@ void TestPatterns::playAddress() {
     QFETCH(QString, reply);
     QFETCH(QString, address);
     QCOMPARE(Pattern(kPlayAddressPattern).firstMatch(reply), address);
+}
+
+void TestPatterns::quickSearchAgreesWithAPlainScan_data() {
+    // The search jumps to the next place where a match's fixed beginning stands and tries a match
+    // anchored there first; what it finds must be what a plain scan finds.
+    QTest::addColumn<QString>("text");
+    const QString a = QStringLiteral("ed2k://|file|%E7%94%B5.avi|734003200|0123456789ABCDEF|/");
+    QTest::newRow("in attributes") << QStringLiteral("<a href=\"%1\">x</a><a href=\"%1\">").arg(a);
+    QTest::newRow("in plain text") << QStringLiteral("<p>%1 then %1</p>\"").arg(a);
+    // A beginning that leads nowhere, then a link: the anchored try fails, the scan goes on.
+    QTest::newRow("false start")
+        << QStringLiteral("ed2k://|file|a\" ed2k://|file|x|y \"<a href=\"%1\">").arg(a);
+    QTest::newRow("beginning inside a link")
+        << QStringLiteral("ed2k://|file|ed2k://|file|ab|1|a|/\"ed2k://|file|ed2k://|file|\"");
+    QTest::newRow("quote as first name character") << QStringLiteral("ed2k://|file|\"ab|1|a|/\"");
+    QTest::newRow("beyond the basic plane")
+        << QStringLiteral("ed2k://|file|😀|1|a|/\" ed2k://|file|😀😀|1|a|/\" 电影ed2k://|file|电影.mkv|5|h|/");
+    QTest::newRow("line breaks") << QStringLiteral("ed2k://|file|\nab\n|1|a|/\nx\"");
+    QTest::newRow("cut at the end") << QStringLiteral("x ed2k://|file|ab|1|a|");
+    QTest::newRow("questions") << QStringLiteral(
+        "http://zhidao.baidu.com/question/1.html http://zhidao http://zhidaoXbaidu.com/question/"
+        "http://zhidao.baidu.com/question/22xhtml");
+    QTest::newRow("play address") << QStringLiteral("http://a http://a.b.c/high.php?k=1 x");
+    QTest::newRow("no quote, links everywhere")
+        << QStringLiteral("ed2k://|file|ab ").repeated(500) + a + QStringLiteral(" x");
+    // A whole GBK page, decoded as the search decodes it.
+    QString page;
+    for (int i = 0; i < 200; ++i)
+        page += QStringLiteral("<p>答：%1 或 ed2k://|file|电影%2.rmvb|%2|ABC|/</p><a href=\"%1\">"
+                               "http://zhidao.baidu.com/question/%2.html</a>")
+                    .arg(a)
+                    .arg(i);
+    QTest::newRow("decoded page") << page;
+}
+
+void TestPatterns::quickSearchAgreesWithAPlainScan() {
+    QFETCH(QString, text);
+    const QByteArray utf8 = text.toUtf8();
+    int found = 0;
+    for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
+                   kPlayAddressPattern}) {
+        const QStringList expected = plainScan(p, utf8);
+        QCOMPARE(Pattern(p).matchAll(QByteArrayView(utf8)), expected);
+        QCOMPARE(Pattern(p).matchAll(text), expected);
+        QCOMPARE(Pattern(p).firstMatch(text), expected.value(0));
+        found += int(expected.size());
+    }
+    QVERIFY(found > 0); // each row has something to find
 }
 
 QTEST_GUILESS_MAIN(TestPatterns)

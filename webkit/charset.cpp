@@ -1,8 +1,15 @@
 #include "webkit/charset.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace webkit {
 
@@ -56,6 +63,121 @@ QString EncodingConvertor(const QByteArray& content, const QString& encoding) {
         out.resize(dst - reinterpret_cast<UChar*>(out.data()));
         return out;
     }
+}
+
+namespace {
+
+// The canonical name of the converter "gbk" opens, so that its aliases take the GBK path too.
+const char* gbkConverterName() {
+    static const std::string name = [] {
+        UErrorCode err = U_ZERO_ERROR;
+        Converter c(ucnv_open("gbk", &err));
+        return std::string(U_SUCCESS(err) ? ucnv_getName(c.get(), &err) : "");
+    }();
+    return name.c_str();
+}
+
+bool isAscii(uchar b) {
+    return b < 0x80;
+}
+
+// Where the run of ASCII bytes that starts at `p` ends.
+const uchar* asciiRunEnd(const uchar* p, const uchar* end) {
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (p < end && isAscii(*p))
+        ++p;
+    return p;
+}
+
+// GBK bytes into UTF-8, as ICU decodes them. ICU decodes the stretches that hold non-ASCII bytes;
+// a run of ASCII bytes long enough to be worth it is copied as it is. A stretch ends only where
+// a character starts: GBK's lead bytes are 81..FE and its trail bytes 40..7E and 80..FE, so the
+// walk below keeps every lead with its trail, and ICU sees each character whole. An ASCII byte
+// that cannot be a trail is never taken into the character before it, by ICU nor by the walk.
+// Empty optional when ICU gives more than the bounds assumed here (never for GBK).
+std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype len) {
+    constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
+    const uchar* p = src;
+    const uchar* const end = src + len;
+    QByteArray out;
+    out.resize(len + len / 2 + 64);
+    qsizetype used = 0;
+    auto room = [&](qsizetype n) {
+        if (out.size() - used < n)
+            out.resize(std::max(out.size() * 2, used + n));
+        return out.data() + used;
+    };
+    UChar pivot[4096];
+    while (p < end) {
+        const uchar* ascii = asciiRunEnd(p, end);
+        std::memcpy(room(ascii - p), p, size_t(ascii - p));
+        used += ascii - p;
+        p = ascii;
+        if (p == end)
+            break;
+        // A stretch from the first non-ASCII byte to the next long ASCII run or the end.
+        const uchar* q = p;
+        while (q < end) {
+            if (isAscii(*q)) {
+                const uchar* run = asciiRunEnd(q, end);
+                if (run - q >= kCopiedRun || run == end)
+                    break;
+                q = run;
+                continue;
+            }
+            const bool lead = *q >= 0x81 && *q <= 0xFE;
+            const bool trail = q + 1 < end && q[1] >= 0x40 && q[1] != 0x7F && q[1] != 0xFF;
+            q += lead && trail ? 2 : 1;
+        }
+        ucnv_resetToUnicode(cnv);
+        const char* in = reinterpret_cast<const char*>(p);
+        const char* const inEnd = reinterpret_cast<const char*>(q);
+        for (;;) {
+            UErrorCode err = U_ZERO_ERROR;
+            UChar* t = pivot;
+            ucnv_toUnicode(cnv, &t, pivot + std::size(pivot), &in, inEnd, nullptr, true, &err);
+            if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR)
+                return std::nullopt;
+            const bool more = err == U_BUFFER_OVERFLOW_ERROR;
+            if (more && U16_IS_LEAD(t[-1])) // a pair cut in two; GBK has none
+                return std::nullopt;
+            // At most three UTF-8 bytes for each UTF-16 unit.
+            const qsizetype capacity = 3 * (t - pivot);
+            char* o = room(capacity);
+            int32_t n = 0;
+            UErrorCode utf8Err = U_ZERO_ERROR;
+            u_strToUTF8WithSub(o, int32_t(capacity), &n, pivot, int32_t(t - pivot), 0xFFFD,
+                               nullptr, &utf8Err);
+            if (U_FAILURE(utf8Err))
+                return std::nullopt;
+            used += n;
+            if (!more)
+                break;
+        }
+        p = q;
+    }
+    out.resize(used);
+    return out;
+}
+
+} // namespace
+
+QByteArray EncodingConvertorUtf8(const QByteArray& content, const QString& encoding) {
+    Converter cnv = openConverter(encoding);
+    if (!cnv)
+        return {};
+    UErrorCode err = U_ZERO_ERROR;
+    if (std::strcmp(ucnv_getName(cnv.get(), &err), gbkConverterName()) == 0) {
+        if (auto utf8 = gbkToUtf8(cnv.get(), reinterpret_cast<const uchar*>(content.constData()),
+                                  content.size()))
+            return *std::move(utf8);
+    }
+    return EncodingConvertor(content, encoding).toUtf8();
 }
 
 struct GbkCodec::Impl {

@@ -10,6 +10,11 @@ namespace webkit {
 // byte-order mark is skipped; invalid byte sequences become replacement characters.
 QString EncodingConvertor(const QByteArray& content, const QString& encoding);
 
+// The same text as EncodingConvertor gives, as UTF-8 bytes: for callers that only search a page
+// with patterns and make text of what they find, so that a large page never exists as UTF-16.
+// GBK is decoded straight into UTF-8, long runs of ASCII bytes copied as they are.
+QByteArray EncodingConvertorUtf8(const QByteArray& content, const QString& encoding);
+
 // GBK (Windows code page 936) bytes of one UTF-16 code unit: one or two bytes. A unit that GBK
 // cannot represent (a lone surrogate, a character outside the code page) gives "?".
 class GbkCodec {

@@ -273,4 +273,16 @@ quint64 GetResponse(const QString& URL, const QString& encoding, QObject* contex
         });
 }
 
+quint64 GetResponseUtf8(const QString& URL, const QString& encoding, QObject* context,
+                        std::function<void(const QByteArray&)> done) {
+    QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    return Fetcher::instance().get(
+        URL, [guard, guarded, encoding, done = std::move(done)](const QByteArray& body, bool) {
+            if (guarded && !guard)
+                return;
+            done(body.isEmpty() ? QByteArray() : EncodingConvertorUtf8(body, encoding));
+        });
+}
+
 } // namespace webkit

@@ -61,4 +61,9 @@ private:
 quint64 GetResponse(const QString& URL, const QString& encoding, QObject* context,
                     std::function<void(const QString&)> done);
 
+// The same fetch, handing `done` the decoded text as UTF-8 bytes (EncodingConvertorUtf8): for
+// callers that only search a page with patterns, so that a large page is never made UTF-16.
+quint64 GetResponseUtf8(const QString& URL, const QString& encoding, QObject* context,
+                        std::function<void(const QByteArray&)> done);
+
 } // namespace webkit

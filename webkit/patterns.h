@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -38,11 +39,19 @@ public:
     bool ok() const;
     // Every non-overlapping match in text order; each search resumes where the last match ended.
     QStringList matchAll(const QString& text) const;
+    // The same for a text given as UTF-8 (see EncodingConvertorUtf8): only the matches become
+    // QStrings.
+    QStringList matchAll(QByteArrayView utf8) const;
     // The first match, or the empty text.
     QString firstMatch(const QString& text) const;
 
 private:
+    // The next match at or after `from`, or false.
+    bool next(QByteArrayView utf8, qsizetype from, QByteArrayView* match) const;
+
     std::unique_ptr<re2::RE2> re;
+    // What every match begins with, as far as the pattern says so plainly; may be empty.
+    QByteArray prefix_;
 };
 
 } // namespace webkit
