@@ -16,8 +16,6 @@ QString edurlText(const QStringList& links) {
 }
 
 QString displaySize(const QString& bytes) {
-    if (bytes.isEmpty())
-        return {};
     for (QChar c : bytes)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return {};

@@ -51,6 +51,7 @@ void TestResults::sizes_data() {
     QTest::newRow("sign") << "-5"
                           << "";
     // Every digit counts, and the characters either side of the digits do not.
+    QTest::newRow("beyond a double") << QString(400, QLatin1Char('9')) << "";
     QTest::newRow("nine") << "9"
                           << " 0M";
     QTest::newRow("slash") << "1/2"

@@ -42,6 +42,7 @@ DIRECT = {
     "webkit/about.cpp": ["test_headless", "test_command_line"],
     "portal/results.cpp": ["test_results"],
     "portal/resultmodel.cpp": ["test_results"],
+    "portal/startlimit.cpp": ["test_startlimit"],
     "portal/search.cpp": ["test_search"],
     "portal/headless.cpp": ["test_search_rows", "test_headless", "test_command_line"],
     "player/addresswatch.cpp": ["test_player_watch"],
@@ -51,8 +52,8 @@ LINKED_BY = {
     "webkit/": ["test_encoding", "test_patterns", "test_results", "test_player_watch",
                 "test_search_rows", "test_versioncheck", "test_fetch", "test_player_resolver",
                 "test_search", "test_headless", "test_command_line"],
-    "portal/": ["test_results", "test_search_rows", "test_search", "test_headless",
-                "test_command_line"],
+    "portal/": ["test_results", "test_startlimit", "test_search_rows", "test_search",
+                "test_headless", "test_command_line"],
     "player/": ["test_player_watch", "test_player_resolver", "test_command_line"],
 }
 
