@@ -165,6 +165,9 @@ void TestEncoding::decode_data() {
     // An invalid UTF-8 sequence in UTF-8 mode gives nothing; the faulty escape is consumed
     // with it, and what follows is read again.
     row(QStringLiteral("%E4%B8%AD%E4%41%42z"), QStringLiteral("中Bz"));
+    // In UTF-8 mode an escape that leads no form gives nothing.
+    row(QStringLiteral("%E4%B8%AD%80x"), QStringLiteral("中x"));
+    row(QStringLiteral("%E4%B8%AD%FEx"), QStringLiteral("中x"));
 }
 
 void TestEncoding::decode() {
