@@ -14,6 +14,7 @@ private Q_SLOTS:
     void searchPageLinks();
     void questionPageLinks();
     void questionLinks();
+    void emptyMatchesEndTheWalk();
     void playAddress_data();
     void playAddress();
     void quickSearchAgreesWithAPlainScan_data();
@@ -44,6 +45,11 @@ void TestPatterns::patternsCompile() {
     for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
                    kPlayAddressPattern})
         QVERIFY(Pattern(p).ok());
+    // One that does not compile matches nothing.
+    const Pattern bad("(");
+    QVERIFY(!bad.ok());
+    QVERIFY(bad.matchAll(QStringLiteral("((")).isEmpty());
+    QCOMPARE(bad.firstMatch(QStringLiteral("((")), QString());
 }
 
 void TestPatterns::searchPageLinks() {
@@ -93,6 +99,19 @@ void TestPatterns::questionLinks() {
              QStringList({QStringLiteral("http://zhidao.baidu.com/question/123.html"),
                           QStringLiteral("http://zhidao.baidu.com/question/123.html"),
                           QStringLiteral("http://zhidaoXbaiduYcom/question/7Zhtml")}));
+}
+
+void TestPatterns::emptyMatchesEndTheWalk() {
+    // None of the link patterns matches the empty text, but one that does still ends: every
+    // empty match moves the search on by one, and the end of the text is a place too.
+    const Pattern p("x*");
+    QCOMPARE(p.matchAll(QStringLiteral("axxb")),
+             QStringList({QString(), QStringLiteral("xx"), QString(), QString()}));
+    QCOMPARE(p.matchAll(QString()), QStringList({QString()}));
+    // Two links with nothing between them are two matches.
+    const QString a = QStringLiteral("http://zhidao.baidu.com/question/1.html");
+    const QString b = QStringLiteral("http://zhidao.baidu.com/question/22.html");
+    QCOMPARE(Pattern(kQuestionLinkPattern).matchAll(a + b), QStringList({a, b}));
 }
 
 void TestPatterns::playAddress_data() {

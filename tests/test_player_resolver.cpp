@@ -2,6 +2,7 @@
 // what is taken from the reply.
 #include "player/playresolver.h"
 #include "support/localweb.h"
+#include "webkit/fetch.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -217,6 +218,14 @@ void TestPlayerResolver::manyAtOnce() {
         expected << QStringLiteral("http://vod.miravend.test/high.php?v=n%1 ").arg(i) +
                         PlayResolver::requestAddress(QStringLiteral("link-number-%1").arg(i));
     QCOMPARE(pairs, expected);
+
+    // A resolver that goes away leaves no request running.
+    {
+        PlayResolver gone;
+        gone.dqbfdz(QStringLiteral("link-number-0"));
+        QVERIFY(webkit::Fetcher::instance().running() > 0);
+    }
+    QCOMPARE(webkit::Fetcher::instance().running(), 0);
 }
 
 void TestPlayerResolver::bootstrapPage() {

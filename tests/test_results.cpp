@@ -135,6 +135,7 @@ void TestResults::modelMirrorsItsLinks() {
     QVERIFY(!model.headerData(4, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(-1, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    QVERIFY(!model.headerData(1, Qt::Horizontal, Qt::ToolTipRole).isValid());
 
     QStringList links;
     for (int i = 0; i < 3000; ++i)
@@ -142,9 +143,16 @@ void TestResults::modelMirrorsItsLinks() {
                      .arg(i)
                      .arg(qint64(i) << 20);
     links << QStringLiteral("not a link");
+    // Views hear of every change before and after it.
+    QSignalSpy aboutToReset(&model, &QAbstractItemModel::modelAboutToBeReset);
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
     model.setLinks(links);
+    QCOMPARE(aboutToReset.size(), 1);
     QCOMPARE(reset.size(), 1);
+    model.setColumnTitles({QStringLiteral("ID"), QStringLiteral("电影名"),
+                           QStringLiteral("文件大小"), QStringLiteral("格式")});
+    QCOMPARE(aboutToReset.size(), 2);
+    QCOMPARE(reset.size(), 2);
     QCOMPARE(model.rowCount(), 3001);
     // Cells asked for in any order, each the same as the row built on its own.
     for (int r : {2999, 0, 1500, 0, 3000, 7}) {
@@ -163,6 +171,10 @@ void TestResults::modelMirrorsItsLinks() {
     QCOMPARE(model.text(0, -1), QString());
     QVERIFY(!model.data(model.index(0, 1), Qt::ToolTipRole).isValid());
     QVERIFY(!model.index(0, 0, model.index(0, 0)).isValid());
+    QVERIFY(!model.data(QModelIndex()).isValid());
+    // Cells have no rows or columns of their own.
+    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+    QCOMPARE(model.columnCount(model.index(0, 0)), 0);
 
     // The rows stay those of the links given, whatever becomes of the caller's list.
     links.clear();

@@ -70,6 +70,9 @@ void TestVersionCheck::flow() {
     QSignalSpy done(&check, &VersionCheck::finished);
     check.pdup();
     QVERIFY(done.wait(10000));
+    // Once finished, the check asks for nothing more and says nothing more.
+    QTRY_COMPARE(Fetcher::instance().running(), 0);
+    QCOMPARE(done.size(), 1);
     QCOMPARE(news.size(), announced ? 1 : 0);
     if (announced)
         QCOMPARE(news[0][0].toString(), QStringLiteral("http://www.qarvo.test/download.html"));
