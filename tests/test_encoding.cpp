@@ -118,6 +118,7 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("%E9%80%80"), QStringLiteral("退"));
     row(QStringLiteral("x%E3%80%80y"), QStringLiteral("x") + QChar(0x3000) + QStringLiteral("y"));
     row(QStringLiteral("%F0%9F%98%80"), QString());
+    row(QStringLiteral("%F0%90%80%80x"), QStringLiteral("x"));
     row(QStringLiteral("%B0%A1"), QStringLiteral("啊"));
     // Once the mode is settled it stays: the UTF-8 tail is read as GBK pairs.
     row(QStringLiteral("%D6%D0%CE%C4%E4%B8%AD"), QStringLiteral("中文") + QChar(0x6D93));
@@ -158,6 +159,13 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"), QStringLiteral("电影.rmvb"));
     // A GBK lead byte whose trail byte stands as a plain character: used once, not repeated.
     row(QStringLiteral("%B0A"), QStringLiteral("癆"));
+    // A plain trail character is its GBK byte; one that has none, or two, is "?".
+    row(QStringLiteral("%B0€"), webkit::GbkCodec().decode(0xB080));
+    row(QStringLiteral("%B0") + QChar(0x80), QStringLiteral("?"));
+    row(QStringLiteral("%B0中"), QStringLiteral("?"));
+    // An escaped trail byte counts from 0x01; "%00" is none, and its "%" is the trail.
+    row(QStringLiteral("%B0%01x"), QStringLiteral("?x"));
+    row(QStringLiteral("%B0%00x"), QStringLiteral("?00x"));
     // A lead byte at the very end, with no trail byte at all.
     row(QStringLiteral("ab%B0"), QStringLiteral("ab"));
     // Surrogates escaped one by one come back as the pair.

@@ -144,8 +144,6 @@ private:
     }
 
     int singleByteCode(QChar c) {
-        if (c.unicode() < 0x80)
-            return c.unicode();
         const QByteArray bytes = gbk().encode(c);
         return bytes.size() == 1 ? uchar(bytes[0]) : '?';
     }
