@@ -20,8 +20,6 @@ bool isAsciiLetter(unsigned b) {
 QString gbkEncode(const QString& text, bool keepDigitsAndMarks) {
     static const QString passed = QStringLiteral("-,.0123456789/");
     QString out;
-    if (text.isEmpty())
-        return out;
     GbkCodec gbk;
     out.reserve(text.size() * 3);
     for (QChar c : text) {

@@ -60,7 +60,8 @@ LINKED_BY = {
 # The command-line front ends, tested by running the whole program: slow, so only when named.
 BY_NAME_ONLY = {"webkit/about.cpp", "portal/headless.cpp"}
 
-LOGGING = re.compile(r"\b(qDebug|qInfo|qWarning|qCritical|qFatal|fprintf|std::fprintf)\b")
+# Lines that log, or only reserve capacity: nothing they do can change a result.
+LOGGING = re.compile(r"\b(qDebug|qInfo|qWarning|qCritical|qFatal|fprintf|std::fprintf)\b|\.reserve\(")
 
 
 def tests_for(path, every=False):
@@ -78,7 +79,7 @@ def tests_for(path, every=False):
 
 def mask(text):
     """The text with comments, string and character literals and preprocessor lines blanked
-    (newlines kept, every offset unchanged), and lines that log blanked too."""
+    (newlines kept, every offset unchanged), and lines that log or reserve blanked too."""
     out = list(text)
     i, n = 0, len(text)
 
