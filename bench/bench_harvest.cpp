@@ -1,5 +1,6 @@
 // Decoding a GBK page and harvesting its eD2k links: an ordinary large page and a hostile one.
 #include "webkit/charset.h"
+#include "webkit/memory.h"
 #include "webkit/patterns.h"
 
 #include <QCoreApplication>
@@ -101,6 +102,7 @@ void run(const char* name, const QByteArray& page, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    webkit::keepLargeBlocksUntilReturned(); // as corvale starts
     QCoreApplication app(argc, argv);
     run("ordinary GBK page, decode+harvest", ordinaryPage(10'000'000), 5);
     run("hostile page, decode+harvest", hostilePage(200'000), 5);

@@ -4,6 +4,7 @@
 // localweb with a bare libcurl handle and decoded by ICU.
 #include "portal/search.h"
 #include "support/localweb.h"
+#include "webkit/memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -38,9 +39,8 @@ QByteArray toGbk(const QString& text) {
 QByteArray largeSearchPage(int links) {
     QString page = QStringLiteral("<html><head><title>搜索结果</title></head><body>\n");
     for (int i = 0; i < links; ++i)
-        page += QStringLiteral("<div class=\"answer\"><p>网友推荐：高清版本，请用电驴打开。</p>"
-                               "<a href=\"ed2k://|file|%E7%94%B5%E5%BD%B1%1.rmvb|%2|"
-                               "0123456789ABCDEF0123456789ABCDEF|/\">下载 %1</a></div>\n")
+        page += QStringLiteral("<p>网友推荐：高清版<a href=\"ed2k://|file|%E7%94%B5%E5%BD%B1%1.rmvb|%2|"
+                               "0123456789ABCDEF0123456789ABCDEF|/\">电影 %1</a></p>\n")
                     .arg(i)
                     .arg(734003200 + i);
     page += QStringLiteral("</body></html>\n");
@@ -106,7 +106,8 @@ qint64 searchMs(const QString& keyword, qsizetype expected) {
     return ms;
 }
 
-// The large page: floor and search alternate, after one round of each that is not counted.
+// The large page: floor and search alternate, after one round of each that is not counted. The
+// process keeps large blocks as corvale does.
 int largePage() {
     constexpr int kLinks = 44000;
     LocalWeb web;
@@ -121,7 +122,7 @@ int largePage() {
     web.route(url, page, 200, QStringLiteral("raw"));
 
     QList<qint64> floors, searches;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 9; ++round) {
         const qint64 f = floorMs(url.toUtf8(), page.size());
         const qint64 s = searchMs(keyword, kLinks);
         if (f < 0 || s < 0)
@@ -137,18 +138,26 @@ int largePage() {
             parts << QString::number(m);
         return parts.join(QLatin1Char(' '));
     };
+    auto median = [](QList<qint64> ms) {
+        std::sort(ms.begin(), ms.end());
+        return ms[ms.size() / 2];
+    };
     const qint64 bestFloor = *std::min_element(floors.begin(), floors.end());
     const qint64 bestSearch = *std::min_element(searches.begin(), searches.end());
-    std::printf("\nsearch page of %.1f MB, %d links (ms per round; best counts)\n",
-                double(page.size()) / 1e6, kLinks);
+    std::printf("\nsearch page of %.1f MB, %d links (ms per round)\n", double(page.size()) / 1e6,
+                kLinks);
     std::printf("  floor: libcurl + ICU, page twice  %s\n", qPrintable(list(floors)));
     std::printf("  link search                      %s\n", qPrintable(list(searches)));
-    std::printf("  ratio search / floor: %.2f (goal <= 1.5)\n", double(bestSearch) / bestFloor);
+    std::printf("  ratio search / floor: %.2f of the medians, %.2f of the best rounds "
+                "(goal <= 1.5)\n",
+                double(median(searches)) / double(median(floors)),
+                double(bestSearch) / double(bestFloor));
     return 0;
 }
 } // namespace
 
 int main(int argc, char** argv) {
+    webkit::keepLargeBlocksUntilReturned(); // as corvale starts
     QCoreApplication app(argc, argv);
     LocalWeb web;
     if (!web.start({QStringLiteral("--latency-ms"), QString::number(kLatencyMs)})) {

@@ -2,6 +2,7 @@
 #include "portal/form1.h"
 
 #include "portal/search.h"
+#include "webkit/memory.h"
 #include "webkit/urlencode.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -27,6 +29,7 @@ const QString kEnterEmptyMessage = QStringLiteral("请输入关键字!");
 constexpr qint16 kBrowserMode = 1;
 constexpr qint16 kSearchMode = 2;
 constexpr qint16 kPlayerMode = 3;
+constexpr int kReturnMemoryAfterSearchMs = 250;
 } // namespace
 
 void Form1::connectHandlers() {
@@ -150,6 +153,10 @@ void Form1::huoquindex() {
 }
 
 void Form1::searchFinished(const QStringList& links) {
+    // The search's pages stay in the heap for reuse while it runs; once the list and the page
+    // bridge (which passes the links on from a timer of its own) have taken the links, what the
+    // search freed goes back to the system.
+    QTimer::singleShot(kReturnMemoryAfterSearchMs, this, [] { webkit::returnFreedMemory(); });
     setLinks(links);
     if (!links.isEmpty() || anzt_ != kSearchMode) {
         zairu();

@@ -55,7 +55,7 @@ private:
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
-    webkit::returnLargeBlocksWhenFreed();
+    webkit::keepLargeBlocksUntilReturned();
 
     // Qt gets the program's name only: whatever the user passes is the program's own, and
     // must never be read as an option of Qt's.

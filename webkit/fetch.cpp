@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -58,6 +59,14 @@ struct Fetcher::Impl {
         const size_t n = size * count;
         if (t->body.size() + qint64(n) > t->maxBody)
             return 0; // ends the transfer with a write error
+        if (t->body.isEmpty()) {
+            // A body of announced length is received into one block, not grown step by step.
+            curl_off_t length = -1;
+            if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
+                    CURLE_OK &&
+                length > 0)
+                t->body.reserve(qsizetype(std::min<curl_off_t>(length, t->maxBody)));
+        }
         t->body.append(data, qsizetype(n));
         return n;
     }
