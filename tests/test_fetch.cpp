@@ -48,6 +48,8 @@ private Q_SLOTS:
     void asksAsABrowserDoes();
     void manyAtOnceWithoutBlocking();
     void cancelAndContext();
+    void fetchThatCannotStart();
+    void utf8BodiesAndContext();
     void decoderDirectly();
     void utf8DecoderGivesTheSameText_data();
     void utf8DecoderGivesTheSameText();
@@ -197,6 +199,8 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
     QCOMPARE(requestTarget(QStringLiteral("a|b%7C\x01\x7F")), QByteArray("a|b%7C%01%7F"));
     // Everything from "!" to "~" stands as it is; the blank below and DEL above are escaped.
     QCOMPARE(requestTarget(QStringLiteral(" !~\x7F")), QByteArray("%20!~%7F"));
+    // Every byte of a character beyond ASCII, 0x80 included.
+    QCOMPARE(requestTarget(QStringLiteral("一")), QByteArray("%E4%B8%80"));
 }
 
 void TestFetch::asksAsABrowserDoes() {
@@ -269,6 +273,44 @@ void TestFetch::cancelAndContext() {
     QVERIFY(ended.contains(orphan));
 }
 
+void TestFetch::fetchThatCannotStart() {
+    // libcurl refuses an address of more than 8 MB: the fetch cannot start. It still reports
+    // later, as a failure, and can be cancelled before that like any other.
+    const QString huge = site + QLatin1Char('/') + QString(9'000'000, QLatin1Char('a'));
+    QSignalSpy arrived(&Fetcher::instance(), &Fetcher::arrived);
+    auto refused = fetch(huge, QStringLiteral("gbk"));
+    QVERIFY(!refused->ready());
+    bool called = false;
+    const quint64 cancelled =
+        GetResponse(huge, QStringLiteral("gbk"), nullptr, [&](const QString&) { called = true; });
+    Fetcher::instance().cancel(cancelled);
+    QTRY_VERIFY(refused->ready());
+    QCOMPARE(*refused->text, QString());
+    QTRY_COMPARE(Fetcher::instance().running(), 0);
+    QVERIFY(!called);
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(arrived[0][1].toBool(), false);
+    QVERIFY(arrived[0][0].toULongLong() != cancelled);
+}
+
+void TestFetch::utf8BodiesAndContext() {
+    // The same fetch, with the body left in UTF-8: nothing once its context is gone.
+    const QString chinese = QStringLiteral("变形金刚");
+    web.route(site + QStringLiteral("/u8.html"), chinese.toUtf8(), 200, QStringLiteral("gbk"));
+    std::optional<QByteArray> kept;
+    bool orphanCalled = false;
+    auto* context = new QObject;
+    GetResponseUtf8(site + QStringLiteral("/u8.html"), QStringLiteral("gbk"), nullptr,
+                    [&](const QByteArray& body) { kept = body; });
+    GetResponseUtf8(site + QStringLiteral("/u8.html"), QStringLiteral("gbk"), context,
+                    [&](const QByteArray&) { orphanCalled = true; });
+    delete context;
+    QTRY_VERIFY(kept.has_value());
+    QTRY_COMPARE(Fetcher::instance().running(), 0);
+    QCOMPARE(*kept, chinese.toUtf8());
+    QVERIFY(!orphanCalled);
+}
+
 void TestFetch::decoderDirectly() {
     QCOMPARE(EncodingConvertor(QByteArray("\xD6\xD0\xCE\xC4"), QStringLiteral("gbk")),
              QStringLiteral("中文"));
@@ -307,29 +349,31 @@ void TestFetch::decoderDirectly() {
 void TestFetch::utf8DecoderGivesTheSameText_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("charset");
-    const QByteArray longAscii(40, 'x'); // long enough to be copied past the decoder
+    const QByteArray longAscii(40, 'x');     // long enough to be copied past the decoder
     const QByteArray cn("\xD6\xD0\xCE\xC4"); // 中文
     QTest::newRow("empty") << QByteArray() << "gbk";
     QTest::newRow("ascii only") << QByteArray("<a href=\"ed2k://|file|a.avi|1|h|/\">") << "gbk";
     QTest::newRow("chinese only") << cn << "gbk";
     QTest::newRow("chinese between long ascii runs") << longAscii + cn + longAscii + cn << "gbk";
     // Trail bytes 40..7E are ASCII letters: they belong to the character before them.
-    QTest::newRow("ascii trail bytes") << QByteArray("\x81\x40\x81\x7E\xFE\x7E") + longAscii
-                                       << "gbk";
+    QTest::newRow("ascii trail bytes")
+        << QByteArray("\x81\x40\x81\x7E\xFE\x7E") + longAscii << "gbk";
     QTest::newRow("lead before a long ascii run")
         << QByteArray("\x81") + longAscii + QByteArray("\x81") << "gbk";
     QTest::newRow("lead before a byte that is no trail") << QByteArray("a\x81\x22"
-                                                                       "b\x81\x7F") << "gbk";
+                                                                       "b\x81\x7F")
+                                                         << "gbk";
     QTest::newRow("lead at the end") << longAscii + QByteArray("\xB5") << "gbk";
     QTest::newRow("invalid bytes") << QByteArray("\x80\xFF\xFF\x81\xFF") + longAscii + "\xFF"
                                    << "gbk";
     QTest::newRow("utf-8 byte-order mark read as gbk") << QByteArray("\xEF\xBB\xBF"
-                                                                    "abc") << "gbk";
-    QTest::newRow("utf-8 byte-order mark") << QByteArray("\xEF\xBB\xBF<p>\xE4\xB8\xAD</p>")
-                                           << "utf-8";
-    QTest::newRow("utf-8 beyond the basic plane")
-        << QByteArray("a\xF0\x9F\x98\x80"
-                      "b\xF0\x9F") << "utf-8";
+                                                                     "abc")
+                                                       << "gbk";
+    QTest::newRow("utf-8 byte-order mark")
+        << QByteArray("\xEF\xBB\xBF<p>\xE4\xB8\xAD</p>") << "utf-8";
+    QTest::newRow("utf-8 beyond the basic plane") << QByteArray("a\xF0\x9F\x98\x80"
+                                                                "b\xF0\x9F")
+                                                  << "utf-8";
     QTest::newRow("utf-8 invalid") << QByteArray("x\xC3(y\xED\xA0\x80z") << "utf-8";
     QTest::newRow("unknown charset") << QByteArray("abc") << "bogus";
     // A large page of mixed text: many stretches, and a decode that needs more than one round.

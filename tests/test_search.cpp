@@ -187,6 +187,14 @@ void TestSearch::newSearchReplacesTheRunningOne() {
     QTRY_COMPARE(webkit::Fetcher::instance().running(), 0);
     QCOMPARE(done.size(), 1);
     QVERIFY(!search.running());
+
+    // A search that goes away leaves no request running.
+    {
+        LinkSearch gone;
+        gone.huoquindex(QStringLiteral("old"));
+        QVERIFY(webkit::Fetcher::instance().running() > 0);
+    }
+    QCOMPARE(webkit::Fetcher::instance().running(), 0);
 }
 
 void TestSearch::searchReplacedWhileAPageArrives() {
