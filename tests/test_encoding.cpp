@@ -207,6 +207,7 @@ void TestEncoding::gbkCodes() {
     QCOMPARE(gbk.decode(0x41), QStringLiteral("A"));
     QCOMPARE(gbk.decode(0x7F), QString(QChar(0x7F)));
     QCOMPARE(gbk.decode(0x80), QString(QChar(0x20AC)));
+    QCOMPARE(gbk.decode(0xFF), QString(QChar(0xF8F5)));
     QCOMPARE(gbk.decode(0xB0A1), QStringLiteral("啊"));
     QCOMPARE(gbk.decode(0xD6D0), QStringLiteral("中"));
     // Codes that are no character.
