@@ -1,4 +1,5 @@
 // Decoding a GBK page and harvesting its eD2k links: an ordinary large page and a hostile one.
+#include "gbk.h"
 #include "webkit/charset.h"
 #include "webkit/memory.h"
 #include "webkit/patterns.h"
@@ -15,18 +16,6 @@
 using namespace webkit;
 
 namespace {
-
-QByteArray toGbk(const QString& text) {
-    UErrorCode err = U_ZERO_ERROR;
-    UConverter* cnv = ucnv_open("gbk", &err);
-    QByteArray out(text.size() * 2 + 16, '\0');
-    const int32_t n =
-        ucnv_fromUChars(cnv, out.data(), int32_t(out.size()),
-                        reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()), &err);
-    ucnv_close(cnv);
-    out.resize(n);
-    return out;
-}
 
 // A Q&A search page of about `bytes` bytes: answers in Chinese, links in attributes and in text.
 QByteArray ordinaryPage(qsizetype bytes) {

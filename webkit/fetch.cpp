@@ -269,29 +269,34 @@ void Fetcher::cancel(quint64 id) {
     }
 }
 
-quint64 GetResponse(const QString& URL, const QString& encoding, QObject* context,
-                    std::function<void(const QString&)> done) {
+namespace {
+
+// A fetch whose body `decode` turns into what `done` takes; an empty body is handed on empty,
+// without decoding. Nothing is handed on once `context` is destroyed.
+template <typename Text>
+quint64 fetchDecoded(const QString& URL, const QString& encoding, QObject* context,
+                     Text (*decode)(const QByteArray&, const QString&),
+                     std::function<void(const Text&)> done) {
     QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
-    return Fetcher::instance().get(
-        URL, [guard, guarded, encoding, done = std::move(done)](const QByteArray& body, bool) {
-            if (guarded && !guard)
-                return;
-            // An empty body is the empty text; no decoding is attempted for it.
-            done(body.isEmpty() ? QString() : EncodingConvertor(body, encoding));
-        });
+    return Fetcher::instance().get(URL, [guard, guarded, encoding, decode, done = std::move(done)](
+                                            const QByteArray& body, bool) {
+        if (guarded && !guard)
+            return;
+        done(body.isEmpty() ? Text() : decode(body, encoding));
+    });
+}
+
+} // namespace
+
+quint64 GetResponse(const QString& URL, const QString& encoding, QObject* context,
+                    std::function<void(const QString&)> done) {
+    return fetchDecoded(URL, encoding, context, &EncodingConvertor, std::move(done));
 }
 
 quint64 GetResponseUtf8(const QString& URL, const QString& encoding, QObject* context,
                         std::function<void(const QByteArray&)> done) {
-    QPointer<QObject> guard(context);
-    const bool guarded = context != nullptr;
-    return Fetcher::instance().get(
-        URL, [guard, guarded, encoding, done = std::move(done)](const QByteArray& body, bool) {
-            if (guarded && !guard)
-                return;
-            done(body.isEmpty() ? QByteArray() : EncodingConvertorUtf8(body, encoding));
-        });
+    return fetchDecoded(URL, encoding, context, &EncodingConvertorUtf8, std::move(done));
 }
 
 } // namespace webkit
