@@ -112,6 +112,49 @@ void resetFault(const httplib::Request& req, httplib::Response& res) {
                              });
 }
 
+// An attachment: the browser saves it rather than showing it.
+void downloadFault(std::string_view arg, httplib::Response& res) {
+    const auto bytes = parseDecimal(arg);
+    if (!bytes || *bytes > 1024ull * 1024 * 1024) {
+        sendSmallHtml(res, 400, "localweb: size must be a whole number up to 1 GiB");
+        return;
+    }
+    const std::string name = "download-" + std::to_string(*bytes) + ".bin";
+    res.status = 200;
+    res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+    res.set_content_provider(static_cast<size_t>(*bytes), "application/octet-stream",
+                             [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 // Byte i of the file is 'a' + i % 26, so a test can check it.
+                                 std::string block(length < 65536 ? length : 65536, '\0');
+                                 for (size_t i = 0; i < block.size(); ++i)
+                                     block[i] = static_cast<char>('a' + (offset + i) % 26);
+                                 return sink.write(block.data(), block.size()) && !shuttingDown();
+                             });
+}
+
+// Basic sign-in: `header` must hold "Basic " and the base64 of "user:password".
+void signInFault(const Incoming& in, std::string_view arg, bool proxy, httplib::Response& res) {
+    const size_t slash = arg.find('/');
+    if (slash == std::string_view::npos) {
+        sendSmallHtml(res, 400, "localweb: expected <user>/<password>");
+        return;
+    }
+    const std::string user(arg.substr(0, slash));
+    const std::string expected = "Basic " + base64(user + ":" + std::string(arg.substr(slash + 1)));
+    const char* header = proxy ? "Proxy-Authorization" : "Authorization";
+    if (in.req->get_header_value(header) == expected) {
+        sendSmallHtml(res, 200, "signed in as " + htmlEscape(user));
+        return;
+    }
+    if (proxy) {
+        res.set_header("Proxy-Authenticate", "Basic realm=\"localweb proxy\"");
+        sendSmallHtml(res, 407, "proxy sign-in needed");
+    } else {
+        res.set_header("WWW-Authenticate", "Basic realm=\"localweb\"");
+        sendSmallHtml(res, 401, "sign-in needed");
+    }
+}
+
 void stallFault(const httplib::Request& req, httplib::Response& res) {
     const auto deadline = std::chrono::steady_clock::now() + stallLimit;
     const int fd = connectionSocket(req);
@@ -200,6 +243,12 @@ bool serveFault(const Incoming& in, httplib::Response& res) {
         bigFault(*bytes, res);
     } else if (const auto count = argument("redirect")) {
         redirectFault(in, *count, res);
+    } else if (const auto size = argument("download")) {
+        downloadFault(*size, res);
+    } else if (const auto account = argument("auth")) {
+        signInFault(in, *account, false, res);
+    } else if (const auto proxyAccount = argument("proxy-auth")) {
+        signInFault(in, *proxyAccount, true, res);
     } else {
         sendSmallHtml(res, 404, "localweb: unknown fault");
     }

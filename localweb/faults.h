@@ -15,6 +15,9 @@ namespace localweb {
 //   /__fault/big/<bytes>       200 with that many bytes of "a", streamed
 //   /__fault/redirect-loop     302 to itself
 //   /__fault/redirect/<n>      302 to /__fault/redirect/<n-1>; 0 answers 200 "arrived"
+//   /__fault/download/<bytes>  an attachment "download-<bytes>.bin"; byte i is 'a' + i % 26
+//   /__fault/auth/<u>/<p>      401 asking for Basic sign-in unless it came as user u, password p
+//   /__fault/proxy-auth/<u>/<p> the same as the proxy: 407 unless Proxy-Authorization matches
 bool serveFault(const Incoming& in, httplib::Response& res);
 
 } // namespace localweb

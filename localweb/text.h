@@ -28,6 +28,9 @@ std::string bytesToUtf8(std::string_view bytes);
 
 std::string htmlEscape(std::string_view text);
 
+// Standard base64 with padding.
+std::string base64(std::string_view bytes);
+
 // Escapes text for a JSON string literal (without the quotes). Valid UTF-8 passes
 // through; a byte that is not part of a valid sequence is written as \u00XX.
 std::string jsonEscape(std::string_view bytes);

@@ -1,5 +1,6 @@
 #include "player/pellion.h"
 
+#include "browser/browser.h"
 #include "player/playresolver.h"
 #include "webkit/versioncheck.h"
 
@@ -50,6 +51,7 @@ pellion::pellion(QString commandLine, QWidget* parent)
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
+    browser_ = new browser::Browser(WebBrowser1, {.fullScreenKey = true});
 
     resolver_ = new PlayResolver(this);
     connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);

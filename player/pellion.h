@@ -11,6 +11,9 @@ class QMessageBox;
 class QTimer;
 class QWebEngineView;
 
+namespace browser {
+class Browser;
+}
 namespace webkit {
 class VersionCheck;
 }
@@ -40,6 +43,9 @@ public:
 
     State state() const { return state_; }
     QString commandLine() const { return commandLine_; }
+
+    // The browser's own behaviour: new windows, full screen (F11 too), downloads, sign-in.
+    browser::Browser* browser() const { return browser_; }
 
     QTimer* Timer1 = nullptr;
     QWebEngineView* WebBrowser1 = nullptr;
@@ -72,6 +78,7 @@ private:
     webkit::VersionCheck* versionCheck_ = nullptr;
     QPointer<QMessageBox> announcement_;
     PlayResolver* resolver_ = nullptr;
+    browser::Browser* browser_ = nullptr;
     AddressWatch watch_;
     bool addressPending_ = false;
     quint64 addressLook_ = 0;

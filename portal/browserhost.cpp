@@ -2,12 +2,9 @@
 
 #include "portal/results.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -161,10 +158,6 @@ BrowserHost::BrowserHost(QWebEngineView* view, External* external)
     connect(external_, &External::edurlChanged, this, &BrowserHost::installScript);
     connect(external_, &External::qjymChanged, this, &BrowserHost::installScript);
     connect(external_, &External::anztChanged, this, &BrowserHost::installScript);
-
-    // The widget that takes the page's input is created and replaced by the engine as pages
-    // come and go, so shortcuts are caught on their way to any widget inside the view.
-    qApp->installEventFilter(this);
 }
 
 void BrowserHost::installScript() {
@@ -190,59 +183,6 @@ void BrowserHost::installScript() {
     for (const QWebEngineScript& old : scripts.find(kScriptName))
         scripts.remove(old);
     scripts.insert(script);
-}
-
-bool BrowserHost::isNavigationShortcut(const QEvent* event) {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick: {
-        const auto* mouse = static_cast<const QMouseEvent*>(event);
-        return mouse->button() == Qt::BackButton || mouse->button() == Qt::ForwardButton;
-    }
-    case QEvent::ShortcutOverride:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-        const auto* key = static_cast<const QKeyEvent*>(event);
-        const Qt::KeyboardModifiers mods =
-            key->modifiers() &
-            (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-        switch (key->key()) {
-        case Qt::Key_Back:
-        case Qt::Key_Forward:
-        case Qt::Key_Refresh:
-        case Qt::Key_Reload:
-        case Qt::Key_HomePage:
-        case Qt::Key_F5:
-            return true;
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Home:
-            return mods == Qt::AltModifier;
-        case Qt::Key_R:
-            return mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
-        default:
-            break;
-        }
-        return key->matches(QKeySequence::Back) || key->matches(QKeySequence::Forward) ||
-               key->matches(QKeySequence::Refresh);
-    }
-    default:
-        return false;
-    }
-}
-
-bool BrowserHost::eventFilter(QObject* watched, QEvent* event) {
-    if (!view_ || !watched->isWidgetType() || !isNavigationShortcut(event))
-        return false;
-    auto* widget = static_cast<QWidget*>(watched);
-    if (widget != view_ && !view_->isAncestorOf(widget))
-        return false;
-    // Accepting the override keeps any shortcut of the window from taking the key; the key
-    // itself then never reaches the page's widget.
-    if (event->type() == QEvent::ShortcutOverride)
-        event->accept();
-    return true;
 }
 
 } // namespace portal

@@ -51,20 +51,15 @@ private:
     int anzt_ = 0;
 };
 
-// Hosts the pages of one browser view the way the portal wants them: no context menu, none of
-// the browser's own back/forward/reload shortcuts (keys or mouse buttons), and window.external
-// defined in every document, top page and frames alike, before any of the page's own script
-// runs. Calls that a page makes before the bridge is connected wait and go out in order.
+// Hosts the pages of one browser view the way the portal wants them: no context menu, and
+// window.external defined in every document, top page and frames alike, before any of the
+// page's own script runs. Calls that a page makes before the bridge is connected wait and go out
+// in order. (The browser's own behaviour, the navigation keys kept off among it, comes from
+// browser::Browser.)
 class BrowserHost : public QObject {
     Q_OBJECT
 public:
     BrowserHost(QWebEngineView* view, External* external);
-
-    // Whether a key or mouse event would make the browser go back, forward or reload.
-    static bool isNavigationShortcut(const QEvent* event);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void installScript();

@@ -1,5 +1,6 @@
 #include "portal/form1.h"
 
+#include "browser/browser.h"
 #include "portal/browserhost.h"
 #include "portal/results.h"
 #include "webkit/versioncheck.h"
@@ -122,6 +123,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     external_ = new External([this](const QString& URL) { HelloWorld(URL); }, this);
 
     createControls();
+    // The browser's own behaviour first: it gives the view the page that the host then uses.
+    browser_ = new browser::Browser(WebBrowser1);
     host_ = new BrowserHost(WebBrowser1, external_);
     connectHandlers();
 

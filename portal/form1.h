@@ -16,6 +16,9 @@ class QMenu;
 class QMessageBox;
 class QWebEngineView;
 
+namespace browser {
+class Browser;
+}
 namespace webkit {
 class VersionCheck;
 }
@@ -75,6 +78,9 @@ public:
     // The player program; by default brenlo/lumetta in this program's folder.
     QString playerPath() const { return playerPath_; }
     void setPlayerPath(const QString& path) { playerPath_ = path; }
+
+    // The browser's own behaviour: new windows, full screen, downloads, sign-in, dialogs.
+    browser::Browser* browser() const { return browser_; }
 
     // The start-up version check (it reports when it is done).
     webkit::VersionCheck* versionCheck() const { return versionCheck_; }
@@ -142,6 +148,7 @@ private:
     QString playerPath_;
     StartLimiter playerStarts_;
     External* external_ = nullptr;
+    browser::Browser* browser_ = nullptr;
     BrowserHost* host_ = nullptr;
     webkit::VersionCheck* versionCheck_ = nullptr;
     bool versionCheckStarted_ = false;
