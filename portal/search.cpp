@@ -57,18 +57,22 @@ quint64 LinkSearch::fetch(const QString& url, std::function<void(QByteArrayView)
 void LinkSearch::cancel() {
     for (quint64 id : std::as_const(inFlight_))
         webkit::Fetcher::instance().cancel(id);
-    inFlight_.clear();
     ++generation_;
+    endRun();
+    encodedSearchAddress_.clear();
+    lastPages_.clear();
+    lastPageOfLink_.clear();
+}
+
+void LinkSearch::endRun() {
     running_ = false;
+    inFlight_.clear();
     searchPageLinks_.reset();
     questionsKnown_ = false;
     questions_.clear();
     questionLinks_.clear();
     nextQuestion_ = 0;
     readingQuestions_ = 0;
-    encodedSearchAddress_.clear();
-    lastPages_.clear();
-    lastPageOfLink_.clear();
 }
 
 QStringList LinkSearch::linkSources() const {
@@ -134,13 +138,7 @@ void LinkSearch::finishIfDone() {
         links += *questionLinks_[i];
         lastPageOfLink_ += QList<int>(questionLinks_[i]->size(), int(i + 1));
     }
-    running_ = false;
-    inFlight_.clear();
-    searchPageLinks_.reset();
-    questionsKnown_ = false;
-    questions_.clear();
-    questionLinks_.clear();
-    nextQuestion_ = 0;
+    endRun();
     Q_EMIT finished(links);
 }
 

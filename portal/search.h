@@ -52,6 +52,8 @@ private:
     void neiye(int index, QByteArrayView page);
     void fetchQuestions();
     void finishIfDone();
+    // Forgets the running search's state (not the last finished search's link sources).
+    void endRun();
     quint64 fetch(const QString& url, std::function<void(QByteArrayView)> done);
 
     bool running_ = false;

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void nothingFound();
     void newSearchReplacesTheRunningOne();
     void searchReplacedWhileAPageArrives();
+    void searchReplacedWhileQuestionPagesAreRead();
     void questionPagesAreFetchedConcurrentlyButBounded();
 
 private:
@@ -131,6 +132,25 @@ void TestSearch::questionPagesAreReadOnceEach() {
     QCOMPARE(run(search, QStringLiteral("many")), expected);
     QCOMPARE(web.requestedUrls(kQuestion.arg(3)).size(), 1);
     QCOMPARE(web.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")).size(), 8);
+
+    // The same search again with other keywords (as the portal does): each has only its own
+    // pages and links, whichever of its two search pages comes last.
+    const QString gbk = QStringLiteral("gbk");
+    const QString e1 = link(QStringLiteral("e1.avi"));
+    const QString q9 = link(QStringLiteral("q9.avi"), "9", false);
+    web.route(kSearch + QStringLiteral("%BC%D7+ed2k"), attr(e1).toUtf8(), 200, gbk, 800);
+    web.route(kSearch + QStringLiteral("%E7%94%B2+ed2k"), questionRef(9).toUtf8(), 200, gbk);
+    web.route(kQuestion.arg(9), q9.toUtf8(), 200, gbk);
+    web.clearLog();
+    QCOMPARE(run(search, QStringLiteral("甲")), QStringList({e1, q9}));
+    QCOMPARE(web.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")),
+             QStringList({kQuestion.arg(9)}));
+    const QString e2 = link(QStringLiteral("e2.avi"));
+    const QString q10 = link(QStringLiteral("q10.avi"), "10", false);
+    web.route(kSearch + QStringLiteral("%D2%D2+ed2k"), attr(e2).toUtf8(), 200, gbk);
+    web.route(kSearch + QStringLiteral("%E4%B9%99+ed2k"), questionRef(10).toUtf8(), 200, gbk, 800);
+    web.route(kQuestion.arg(10), q10.toUtf8(), 200, gbk);
+    QCOMPARE(run(search, QStringLiteral("乙")), QStringList({e2, q10}));
 }
 
 void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
@@ -225,6 +245,21 @@ void TestSearch::searchReplacedWhileAPageArrives() {
     QTRY_COMPARE(webkit::Fetcher::instance().running(), 0);
     QCOMPARE(done.size(), 1);
     QVERIFY(web.requestedUrls(kQuestion.arg(21)).isEmpty());
+}
+
+void TestSearch::searchReplacedWhileQuestionPagesAreRead() {
+    const QString b = link(QStringLiteral("new.avi"));
+    web.route(kSearch + QStringLiteral("slowq+ed2k"), questionRef(31).toUtf8(), 200,
+              QStringLiteral("gbk"));
+    web.route(kQuestion.arg(31), link(QStringLiteral("q31.avi"), "1", false).toUtf8(), 200,
+              QStringLiteral("gbk"), 3000);
+    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    LinkSearch search;
+    QSignalSpy done(&search, &LinkSearch::finished);
+    search.huoquindex(QStringLiteral("slowq"));
+    QTRY_COMPARE(search.questionPagesInFlight(), 1);
+    QCOMPARE(run(search, QStringLiteral("new")), QStringList({b}));
+    QCOMPARE(done.size(), 1);
 }
 
 void TestSearch::questionPagesAreFetchedConcurrentlyButBounded() {
