@@ -19,7 +19,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!shown_ && event->type() == QEvent::Expose &&
+        if (!shown_ && event->type() == QEvent::Expose && watched->isWindowType() &&
             static_cast<QWindow*>(watched)->isExposed()) {
             shown_ = true;
             std::fprintf(stderr, "shown %lld\n", clock_.elapsed());
@@ -39,11 +39,14 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);
-    QWebEngineView view;
-    view.resize(1024, 700);
+    // A window holding the view, as corvale's window holds its browser. The window's native
+    // handle may be made anew as the view sets up, so every window's events are watched.
+    QWidget window;
+    window.resize(1024, 700);
+    QWebEngineView view(&window);
+    view.resize(window.size());
     ShownTrace trace(clock);
-    view.winId();
-    view.windowHandle()->installEventFilter(&trace);
+    app.installEventFilter(&trace);
     bool loaded = false;
     QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool ok) {
         if (loaded)
@@ -53,6 +56,6 @@ int main(int argc, char** argv) {
         std::fflush(stderr);
     });
     view.load(QUrl(QStringLiteral("about:blank")));
-    view.show();
+    window.show();
     return app.exec();
 }
