@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <cstdio>
@@ -52,6 +53,12 @@ pellion::pellion(QString commandLine, QWidget* parent)
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
     browser_ = new browser::Browser(WebBrowser1, {.fullScreenKey = true});
+
+    // The user started the player to watch: a play page's video starts as soon as it can, with
+    // or without sound. Left to the browser's default, a video may start only after a user
+    // gesture, and a muted one waits until the browser has drawn it inside the view, which on
+    // a busy machine or at the very first start of the renderer may take very long.
+    WebBrowser1->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 
     resolver_ = new PlayResolver(this);
     connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void cleanup();
     void designAndResize();
     void startWithLink();
+    void playsOutOfView();
     void linkPageHandsOverALink_data();
     void linkPageHandsOverALink();
     void badHandOver_data();
@@ -203,6 +204,23 @@ void TestPlayerWindow::startWithLink() {
         QTRY_VERIFY(js(w.WebBrowser1->page(), QStringLiteral("window.scrollY > 0")).toBool());
         QVERIFY(w.grab().save(QDir(shots).filePath(QStringLiteral("player-play-page-end.png"))));
     }
+}
+
+void TestPlayerWindow::playsOutOfView() {
+    // A window too small to show the video: the clip plays all the same, without waiting to be
+    // seen or for a click.
+    pellion w(kLink);
+    QSignalSpy opened(&w, &pellion::playOpened);
+    w.Form_Load();
+    w.show();
+    w.resize(300, 40);
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), kPlayAddress, 30000);
+    QVERIFY(js(w.WebBrowser1->page(),
+               QStringLiteral("document.getElementById('player').getBoundingClientRect().top > "
+                              "window.innerHeight"))
+                .toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
 }
 
 void TestPlayerWindow::linkPageHandsOverALink_data() {
