@@ -212,6 +212,8 @@ void redirectFault(const Incoming& in, std::string_view arg, httplib::Response& 
     const std::string next =
         redirectTarget(in, std::string(faultPrefix) + "redirect/" + std::to_string(*n - 1));
     res.set_header("Location", next);
+    // A cookie with it, so that a client that keeps cookies would send one on the next hop.
+    res.set_header("Set-Cookie", "localweb=" + std::to_string(*n) + "; Path=/");
     sendSmallHtml(res, 302, "moved");
 }
 

@@ -118,8 +118,9 @@ void pellion::versionAnnounced(const QString& downloadText) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     announcement_ = box;
     connect(box, &QMessageBox::finished, this, [this, downloadText] {
-        if (webkit::VersionCheck::openable(downloadText))
-            QDesktopServices::openUrl(QUrl(downloadText, QUrl::StrictMode));
+        if (const QUrl address = webkit::VersionCheck::downloadAddress(downloadText);
+            !address.isEmpty())
+            QDesktopServices::openUrl(address);
         startFromCommandLine();
     });
     box->open();

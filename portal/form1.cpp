@@ -267,8 +267,9 @@ void Form1::announceNewVersion(const QString& downloadText) {
     // The download address comes from the vendor's site: only a web address goes to the
     // desktop, never a file, a program or any other scheme.
     connect(box, &QMessageBox::finished, this, [downloadText] {
-        if (webkit::VersionCheck::openable(downloadText))
-            QDesktopServices::openUrl(QUrl(downloadText, QUrl::StrictMode));
+        if (const QUrl address = webkit::VersionCheck::downloadAddress(downloadText);
+            !address.isEmpty())
+            QDesktopServices::openUrl(address);
     });
     box->open();
 }

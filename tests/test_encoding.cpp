@@ -199,6 +199,12 @@ void TestEncoding::hexPairs() {
     QCOMPARE(URLDecode_Hex(QStringLiteral("1")), -1);
     QCOMPARE(URLDecode_Hex(QStringLiteral("-1")), -1);
     QCOMPARE(URLDecode_Hex(QString()), -1);
+    // Blanks around the pair are trimmed; no other white space is.
+    QCOMPARE(URLDecode_Hex(QStringLiteral("  AB ")), 0xAB);
+    for (const QString& spaced :
+         {QStringLiteral("\tAB"), QStringLiteral("AB\n"), QStringLiteral("\r\nAB"),
+          QStringLiteral("A B"), QStringLiteral("\u00A0AB"), QStringLiteral("AB\u3000")})
+        QCOMPARE(URLDecode_Hex(spaced), -1);
 }
 
 void TestEncoding::gbkCodes() {

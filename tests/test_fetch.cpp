@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -201,6 +202,13 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
     QCOMPARE(requestTarget(QStringLiteral(" !~\x7F")), QByteArray("%20!~%7F"));
     // Every byte of a character beyond ASCII, 0x80 included.
     QCOMPARE(requestTarget(QStringLiteral("一")), QByteArray("%E4%B8%80"));
+
+    // Dot segments and doubled slashes stay in the path.
+    web.clearLog();
+    const QString dots = QStringLiteral("http://www.qarvo.test/a/./b/../c//d/..");
+    auto c = fetch(dots, QStringLiteral("gbk"));
+    QTRY_VERIFY(c->ready());
+    QCOMPARE(web.requestedUrls(), QStringList{dots});
 }
 
 void TestFetch::asksAsABrowserDoes() {
@@ -221,6 +229,22 @@ void TestFetch::asksAsABrowserDoes() {
                  .toString()
                  .contains(QStringLiteral("gzip")),
              qPrintable(QJsonDocument(headers).toJson()));
+
+    // Nothing else: never a Referer or a cookie, not even after a redirect whose answer set one.
+    web.clearLog();
+    auto d = fetch(QStringLiteral("http://www.qarvo.test/__fault/redirect/1"), QStringLiteral("gbk"));
+    QTRY_VERIFY(d->ready());
+    QCOMPARE(*d->text, QStringLiteral("arrived"));
+    const QList<QJsonObject> sent = web.requests();
+    QCOMPARE(sent.size(), 2);
+    for (const QJsonObject& request : sent) {
+        QStringList names = request.value(QStringLiteral("headers")).toObject().keys();
+        for (QString& n : names)
+            n = n.toLower();
+        QVERIFY2(names.contains(QStringLiteral("user-agent")), qPrintable(names.join(' ')));
+        QVERIFY2(!names.contains(QStringLiteral("referer")), qPrintable(names.join(' ')));
+        QVERIFY2(!names.contains(QStringLiteral("cookie")), qPrintable(names.join(' ')));
+    }
 }
 
 void TestFetch::manyAtOnceWithoutBlocking() {

@@ -134,6 +134,19 @@ void TestVersionCheck::openable() {
     QVERIFY(!VersionCheck::openable(QStringLiteral("javascript:alert(1)")));
     QVERIFY(!VersionCheck::openable(QStringLiteral("http://www.qarvo.test/download.html\r\n")));
     QVERIFY(!VersionCheck::openable(QStringLiteral("http:///nohost")));
+
+    // Read tolerantly: a blank or "|" in the query leaves an http address, opened as written.
+    const QUrl loose = VersionCheck::downloadAddress(
+        QStringLiteral("http://www.qarvo.test/get.php?name=a b|c&v=2"));
+    QCOMPARE(loose.host(), QStringLiteral("www.qarvo.test"));
+    QCOMPARE(loose.query(QUrl::FullyDecoded), QStringLiteral("name=a b|c&v=2"));
+    QVERIFY(VersionCheck::openable(QStringLiteral("HTTPS://www.qarvo.test/a b")));
+    // A control character anywhere, C1 included, and any scheme but http and https: nothing.
+    for (const QString& text :
+         {QStringLiteral("http://www.qarvo.test/a\tb"), QStringLiteral("http://www.qarvo.test/\x7f"),
+          QStringLiteral("http://www.qarvo.test/a\u0085"), QStringLiteral("\nhttp://www.qarvo.test/"),
+          QStringLiteral("ftp://www.qarvo.test/a b"), QStringLiteral("www.qarvo.test/a b")})
+        QVERIFY2(VersionCheck::downloadAddress(text).isEmpty(), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestVersionCheck)

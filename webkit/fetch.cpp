@@ -165,6 +165,8 @@ struct Fetcher::Impl {
             ok = ok && curl_easy_setopt(e, option, value) == CURLE_OK;
         };
         set(CURLOPT_URL, t.target.constData());
+        // The path goes out as built: "/./" and "/../" are the server's to read, not ours to fold.
+        set(CURLOPT_PATH_AS_IS, 1L);
         set(CURLOPT_HTTPGET, 1L);
         set(CURLOPT_PROTOCOLS_STR, "http,https");
         set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

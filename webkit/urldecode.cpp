@@ -162,11 +162,17 @@ private:
 } // namespace
 
 int URLDecode_Hex(const QString& h) {
-    const QString s = h.trimmed();
-    if (s.size() != 2)
+    // Blanks around the two digits are trimmed, and nothing else: a tab or a line break is no
+    // blank.
+    qsizetype from = 0, to = h.size();
+    while (from < to && h[from] == QLatin1Char(' '))
+        ++from;
+    while (to > from && h[to - 1] == QLatin1Char(' '))
+        --to;
+    if (to - from != 2)
         return -1;
-    const int hi = hexDigit(s[0]);
-    const int lo = hexDigit(s[1]);
+    const int hi = hexDigit(h[from]);
+    const int lo = hexDigit(h[from + 1]);
     if (hi < 0 || lo < 0)
         return -1;
     return hi * 16 + lo;

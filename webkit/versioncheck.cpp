@@ -73,12 +73,19 @@ bool VersionCheck::announces(const QString& text, Variant variant) {
     return whole > kOwnVersion;
 }
 
-bool VersionCheck::openable(const QString& downloadText) {
-    const QUrl url(downloadText, QUrl::StrictMode);
+QUrl VersionCheck::downloadAddress(const QString& downloadText) {
+    // A line break, a tab or any other control character makes the text no address: it could
+    // only be a broken file or an attempt to smuggle something past the desktop's handler.
+    for (const QChar c : downloadText)
+        if (c.category() == QChar::Other_Control)
+            return {};
+    const QUrl url(downloadText, QUrl::TolerantMode);
     if (!url.isValid() || url.host().isEmpty())
-        return false;
+        return {};
     const QString scheme = url.scheme();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return {};
+    return url;
 }
 
 } // namespace webkit

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 namespace webkit {
 
@@ -29,8 +30,13 @@ public:
     // Whether the second version text names a version newer than 1 for this variant: its
     // decimal value rounded down, and for the portal within -32768..32767.
     static bool announces(const QString& text, Variant variant);
-    // Whether a download text may be handed to the desktop: an http or https address.
-    static bool openable(const QString& downloadText);
+    // The address a download text names when it may be handed to the desktop: an http or https
+    // address with a host and no control character, read the tolerant way a browser reads a
+    // typed address (a blank or "|" in it stays part of it). Otherwise an empty address.
+    static QUrl downloadAddress(const QString& downloadText);
+    static bool openable(const QString& downloadText) {
+        return !downloadAddress(downloadText).isEmpty();
+    }
 
 Q_SIGNALS:
     void newVersion(const QString& downloadText);
