@@ -57,6 +57,11 @@ void TestEncoding::encoders_data() {
     // A character GBK lacks becomes "?"; the euro sign is GBK's one-byte 0x80.
     row("portal", QString(QChar(0x0E01)), QStringLiteral("%3F"));
     row("portal", QString(QChar(0x20AC)), QStringLiteral("%80"));
+    // Code page 936 as Windows has it, private-use mappings included: another GBK table
+    // (GB18030, or GBK without the user-defined area) gives other bytes for these.
+    row("portal", QString(QChar(0xE000)), QStringLiteral("%AA%A1"));
+    row("portal", QString(QChar(0xF8F5)), QStringLiteral("%FF"));
+    row("player", QString(QChar(0xE000)), QStringLiteral("%AA%A1"));
     row("portal", QString(QChar(0x80)), QStringLiteral("%3F"));
     // A character outside the BMP: two surrogates, each its own three-byte sequence.
     row("utf8", QString::fromUcs4(U"\U0001F600"), QStringLiteral("%ED%A0%BD%ED%B8%80"));
@@ -111,6 +116,10 @@ void TestEncoding::decode_data() {
     row(QStringLiteral("%D6%D0%CE%C4"), QStringLiteral("中文"));
     row(QStringLiteral("%C3%A9"), QStringLiteral("茅"));
     row(QStringLiteral("%C3%A9%E4%B8%AD"), QStringLiteral("é中"));
+    // Plain text between the escapes changes nothing of that, nor do several lone two-byte
+    // forms before the sequence that settles it.
+    row(QStringLiteral("x%C3%A9y%E4%B8%AD"), QStringLiteral("xéy中"));
+    row(QStringLiteral("%C3%A9%C2%B7z%C3%A9%E4%B8%AD"), QStringLiteral("é·zé中"));
     // Lone two-byte forms one after another settle nothing: GBK, read once.
     row(QStringLiteral("%C3%A9%C3%A9"), QStringLiteral("茅茅"));
     // A GBK verdict after a lone two-byte form keeps what was read.

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void linkSearchFillsTheList();
     void linkSearchOverTheStandInCatalogue();
     void noResultsBanner();
+    void searchModeButtonWithAKeyword();
     void modeChangeDuringASearch();
     void newSearchReplacesTheRunningOne();
     void resultActions();
@@ -422,6 +423,72 @@ void TestPortalSearch::noResultsBanner() {
     QCOMPARE(f.edurl(), QString());
     // No message box on this path.
     QVERIFY(!messageBox(f));
+}
+
+void TestPortalSearch::searchModeButtonWithAKeyword() {
+    Form1& f = *form;
+    web.route(kSearch + QStringLiteral("kw+ed2k"), attrs({link(QStringLiteral("kw.avi"))}), 200,
+              QStringLiteral("gbk"), 500);
+    f.setLinks({link(QStringLiteral("old.avi"))});
+    f.zairu();
+    type(QStringLiteral("kw"));
+    web.clearLog();
+    // The search starts with the banner; the rows stay until the answers are in, and the
+    // browser goes nowhere.
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QVERIFY(f.Picture3->isVisible());
+    QVERIFY(f.ListView1->isVisible());
+    QCOMPARE(f.ListView1->rowCount(), 1);
+    QCOMPARE(f.ListView1->text(0, 1), QStringLiteral("old.avi"));
+    QTRY_VERIFY_WITH_TIMEOUT(f.ListView1->rowCount() == 1 &&
+                                 f.ListView1->text(0, 1) == QStringLiteral("kw.avi"),
+                             20000);
+    QVERIFY(!f.Picture3->isVisible());
+    // (A site search of an earlier test may still reach the log; only this keyword counts.)
+    QVERIFY(web.requestedUrls(kSiteSearch + QStringLiteral("kw")).isEmpty());
+
+    // A keyword of blanks is a keyword like any other.
+    web.clearLog();
+    type(QStringLiteral("   "));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QVERIFY(f.Picture3->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    QStringList asked = web.requestedUrls(kSearch);
+    asked.sort();
+    QCOMPARE(asked, QStringList({kSearch + QStringLiteral("%20%20%20+ed2k"),
+                                 kSearch + QStringLiteral("%20%20%20+ed2k")}));
+
+    // The cinema button during a search shows the browser and leaves the searching banner.
+    web.route(kSearch + QStringLiteral("slow+ed2k"), "<html>nothing</html>", 200,
+              QStringLiteral("gbk"), 500);
+    type(QStringLiteral("slow"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QVERIFY(f.WebBrowser1->isVisible());
+    QVERIFY(!f.ListView1->isVisible());
+    QVERIFY(f.Picture3->isVisible());
+    QCOMPARE(f.anzt(), qint16(1));
+    // In browser mode it leaves the no-results banner too.
+    f.Picture2->show();
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QVERIFY(f.Picture2->isVisible());
+    f.Picture2->hide();
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+
+    // Nothing found after the window went to player mode: no banner, an empty list.
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    f.setLinks({link(QStringLiteral("old.avi"))});
+    f.zairu();
+    f.Picture2->hide();
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTest::mouseClick(f.Image4, Qt::LeftButton);
+    QCOMPARE(f.anzt(), qint16(3));
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
+    QCOMPARE(f.ListView1->rowCount(), 0);
+    QVERIFY(f.links().isEmpty());
+    QVERIFY(!f.Picture2->isVisible());
+    QVERIFY(f.ListView1->isVisible());
 }
 
 void TestPortalSearch::modeChangeDuringASearch() {
