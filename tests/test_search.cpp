@@ -46,6 +46,7 @@ private Q_SLOTS:
     void init();
     void addressesOnTheWire();
     void harvestOrderAndDuplicates();
+    void answersOutOfOrderKeepThePageOrder();
     void questionPagesAreReadOnceEach();
     void failedPagesYieldNothingButTheSearchGoesOn();
     void nothingFound();
@@ -112,6 +113,30 @@ void TestSearch::harvestOrderAndDuplicates() {
     const QString s = kSearch + QStringLiteral("films+ed2k");
     QCOMPARE(search.linkSources(),
              QStringList({s, s, s, kQuestion.arg(2), kQuestion.arg(2), kQuestion.arg(1)}));
+}
+
+void TestSearch::answersOutOfOrderKeepThePageOrder() {
+    const QString gbk = QStringLiteral("gbk");
+    const QString e = link(QStringLiteral("twice.avi"));
+    const QString upper = link(QStringLiteral("upper.avi"));
+    const QString lower = link(QStringLiteral("lower.avi"));
+    // The search page's own links arrive last: one link twice in attributes, and two links on
+    // consecutive lines of answer text, which make one name run across the line break.
+    web.route(kSearch + QStringLiteral("%BC%D7+ed2k"),
+              (attr(e) + attr(e) + QStringLiteral("<p>%1\n%2</p>").arg(upper, lower)).toUtf8(),
+              200, gbk, 900);
+    // The question pages answer in the reverse of their order on the page.
+    web.route(kSearch + QStringLiteral("%E7%94%B2+ed2k"),
+              (questionRef(1) + questionRef(2) + questionRef(3)).toUtf8(), 200, gbk);
+    QStringList questions;
+    for (int n = 1; n <= 3; ++n) {
+        questions << link(QStringLiteral("q%1.avi").arg(n), "1", false);
+        web.route(kQuestion.arg(n), (QStringLiteral("<p>%1</p>").arg(questions.last())).toUtf8(),
+                  200, gbk, 600 - 250 * (n - 1));
+    }
+    LinkSearch search;
+    QCOMPARE(run(search, QStringLiteral("甲")),
+             QStringList({e, e, upper + QStringLiteral("\n") + lower}) + questions);
 }
 
 void TestSearch::questionPagesAreReadOnceEach() {
