@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -58,6 +59,7 @@ std::shared_ptr<const std::vector<Route>> RouteTable::current() {
     if (!loaded_ || !(now == stamp_)) {
         routes_ =
             std::make_shared<const std::vector<Route>>(now.exists ? load() : std::vector<Route>{});
+        answered_.clear();
         stamp_ = now;
         loaded_ = true;
     }
@@ -113,16 +115,23 @@ std::vector<Route> RouteTable::load() const {
 std::optional<RouteAnswer> RouteTable::lookup(const std::string& url) {
     const auto routes = current();
     const Route* best = nullptr;
+    std::vector<const Route*> exact;
     for (const Route& route : *routes) {
         if (!route.prefix) {
-            if (route.url == url) {
-                best = &route;
-                break;
-            }
+            if (route.url == url)
+                exact.push_back(&route);
             continue;
         }
         if (startsWith(url, route.url) && (!best || route.url.size() > best->url.size()))
             best = &route;
+    }
+    if (exact.size() == 1) {
+        best = exact.front();
+    } else if (!exact.empty()) {
+        std::lock_guard lock(mutex_);
+        std::size_t& turn = answered_[url];
+        best = exact[std::min(turn, exact.size() - 1)];
+        ++turn;
     }
     if (!best)
         return std::nullopt;

@@ -1,7 +1,9 @@
 // Pages that a test supplies itself, listed in a routes file that is re-read when it changes.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,6 +37,8 @@ public:
 
     // The answer for an absolute URL, when a route covers it. An exact route wins over
     // prefix routes; among prefix routes the longest prefix wins; ties go to the earlier line.
+    // Several exact lines for one URL answer in turn, one request each, the last line for
+    // every request after; the count starts again when the file changes.
     std::optional<RouteAnswer> lookup(const std::string& url);
 
 private:
@@ -44,6 +48,7 @@ private:
     std::filesystem::path file_;
     std::mutex mutex_;
     std::shared_ptr<const std::vector<Route>> routes_;
+    std::map<std::string, std::size_t> answered_; // requests per URL with several exact lines
     // Identity of the file as last read; any change triggers a reload.
     struct Stamp {
         bool exists = false;

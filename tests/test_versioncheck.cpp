@@ -17,6 +17,8 @@ private Q_SLOTS:
     void flow_data();
     void flow();
     void failedFetches();
+    void twoFetchesAnswerDifferently_data();
+    void twoFetchesAnswerDifferently();
     void numbers();
     void openable();
 
@@ -107,6 +109,35 @@ void TestVersionCheck::failedFetches() {
     QVERIFY(done2.wait(10000));
     QCOMPARE(news2.size(), 1);
     QCOMPARE(news2[0][0].toString(), QString());
+}
+
+void TestVersionCheck::twoFetchesAnswerDifferently_data() {
+    QTest::addColumn<int>("variant");
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<bool>("announced");
+    for (int v : {int(Variant::Portal), int(Variant::Player)}) {
+        const char* name = v == int(Variant::Portal) ? "portal" : "player";
+        // Only the second text is read as a number; the first only passes the length test.
+        QTest::addRow("%s 1 then 2", name) << v << QList<QByteArray>{"1", "2"} << true;
+        QTest::addRow("%s 2 then 1", name) << v << QList<QByteArray>{"2", "1"} << false;
+        QTest::addRow("%s 1 then 100", name) << v << QList<QByteArray>{"1", "100"} << true;
+        QTest::addRow("%s failed then 100", name) << v << QList<QByteArray>{{}, "100"} << true;
+        QTest::addRow("%s 100 then 2", name) << v << QList<QByteArray>{"100", "2"} << false;
+    }
+}
+
+void TestVersionCheck::twoFetchesAnswerDifferently() {
+    QFETCH(int, variant);
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(bool, announced);
+    VersionCheck check{Variant(variant)};
+    web.routeInTurn(check.versionUrl(), answers);
+    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    QSignalSpy news(&check, &VersionCheck::newVersion);
+    QSignalSpy done(&check, &VersionCheck::finished);
+    check.pdup();
+    QVERIFY(done.wait(10000));
+    QCOMPARE(news.size(), announced ? 1 : 0);
 }
 
 void TestVersionCheck::numbers() {

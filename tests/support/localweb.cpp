@@ -107,6 +107,21 @@ void LocalWeb::route(const QString& url, const QByteArray& body, int status, con
     writeRoutes();
 }
 
+void LocalWeb::routeInTurn(const QString& url, const QList<QByteArray>& bodies) {
+    routes_.removeIf([&](const QStringList& r) { return r[0] == url; });
+    for (const QByteArray& body : bodies) {
+        QString file = QStringLiteral("fault:/__fault/reset");
+        if (!body.isNull()) {
+            file = QStringLiteral("body-%1").arg(++bodies_);
+            QFile f(tmp_.filePath(file));
+            if (f.open(QIODevice::WriteOnly))
+                f.write(body);
+        }
+        routes_ << QStringList{url, QStringLiteral("200"), QStringLiteral("raw"), file};
+    }
+    writeRoutes();
+}
+
 void LocalWeb::routeFault(const QString& url, const QString& faultPath) {
     routes_.removeIf([&](const QStringList& r) { return r[0] == url; });
     routes_ << QStringList{url, QStringLiteral("200"), QStringLiteral("raw"),

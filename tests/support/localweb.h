@@ -30,6 +30,9 @@ public:
     // back that many milliseconds.
     void route(const QString& url, const QByteArray& body, int status = 200,
                const QString& charset = QStringLiteral("raw"), int delayMs = 0);
+    // Answers successive requests for `url` in turn with these bodies (status 200, bytes as
+    // they are); a body that is null answers with a dropped connection. The last answer stays.
+    void routeInTurn(const QString& url, const QList<QByteArray>& bodies);
     // Answers `url` with one of localweb's failures, e.g. "/__fault/stall".
     void routeFault(const QString& url, const QString& faultPath);
     void clearRoutes();
