@@ -61,8 +61,18 @@ QMessageBox* Form1::messageBox(const QString& text) {
 
 namespace {
 
+// A bitmap of the window; on a high-density screen its double-size drawing, shown at the same
+// size in device-independent pixels.
 QPixmap bitmap(const char* name) {
-    return QPixmap(QStringLiteral(":/portal/") + QString::fromLatin1(name));
+    const QString file = QStringLiteral(":/portal/") + QString::fromLatin1(name);
+    if (qApp->devicePixelRatio() > 1.0) {
+        QPixmap sharp(QString(file).replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
+    return QPixmap(file);
 }
 
 // Each resize assignment on its own: one that the control cannot take (a negative size) is
@@ -113,7 +123,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：") +
                    QStringLiteral("yun.qarvo.test"));
-    setWindowIcon(QIcon(bitmap("icon.png")));
+    // QIcon takes icon@2x.png beside it on its own.
+    setWindowIcon(QIcon(QStringLiteral(":/portal/icon.png")));
     QFont windowFont(QStringLiteral("WenQuanYi Zen Hei"));
     windowFont.setPixelSize(12);
     setFont(windowFont);
@@ -152,6 +163,11 @@ void Form1::createControls() {
     Image2 = headerButton("Image2", "cinema.png", 120);
     Image3 = headerButton("Image3", "seedsearch.png", 1680);
     Image4 = headerButton("Image4", "cloudplay.png", 3240);
+    // What a screen reader says for each control: for a bitmap, the text it shows.
+    Image1->setAccessibleName(QStringLiteral("Qarvo 种子搜索 高清影院 云播放"));
+    Image2->setAccessibleName(QStringLiteral("Qarvo影院"));
+    Image3->setAccessibleName(QStringLiteral("种子搜索"));
+    Image4->setAccessibleName(QStringLiteral("云播放"));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -160,14 +176,17 @@ void Form1::createControls() {
     boxFont.setPixelSize(13);
     Text1->setFont(boxFont);
     Text1->setText(kPlaceholder);
+    Text1->setAccessibleName(QStringLiteral("关键字"));
 
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(twipsRect(0, 520, 2250, 7460));
+    WebBrowser1->setAccessibleName(QStringLiteral("网页"));
 
     ListView1 = new ResultList(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(twipsRect(5400, 520, 5535, 1500));
+    ListView1->setAccessibleName(QStringLiteral("搜索结果"));
     ListView1->hide();
 
     Picture1 = new ClickableBitmap(this);
@@ -176,18 +195,23 @@ void Form1::createControls() {
     Picture1->setGeometry(twipsRect(14520, 100, 375, 375));
     Picture1->setCursor(Qt::PointingHandCursor);
     Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setAccessibleName(QStringLiteral("搜索"));
 
-    const auto banner = [this](const char* name, const char* file, QRect geometry) {
+    const auto banner = [this](const char* name, const char* file, QRect geometry,
+                               const QString& message) {
         auto* b = new QLabel(this);
         b->setObjectName(QString::fromLatin1(name));
+        b->setAccessibleName(message);
         b->setPixmap(bitmap(file));
         b->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         b->setGeometry(geometry);
         b->hide();
         return b;
     };
-    Picture2 = banner("Picture2", "noresults.png", twipsRect(4080, 3600, 7455, 360));
-    Picture3 = banner("Picture3", "searching.png", twipsRect(6480, 3600, 2740, 360));
+    Picture2 = banner("Picture2", "noresults.png", twipsRect(4080, 3600, 7455, 360),
+                      QStringLiteral("没有找到相关的种子，请试试输入演员的名字，或换个关键字再搜索"));
+    Picture3 = banner("Picture3", "searching.png", twipsRect(6480, 3600, 2740, 360),
+                      QStringLiteral("正在搜索，请稍候…"));
 
     // Tab order; see focusNextPrevChild.
     setTabOrder(Text1, WebBrowser1);
@@ -288,6 +312,10 @@ void Form1::chuangjian() {
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setSortingEnabled(false);
     ListView1->setAlternatingRowColors(true);
+    // A row dragged out carries its link as text, into an eD2k client or an editor.
+    ListView1->setDragEnabled(true);
+    ListView1->setDragDropMode(QAbstractItemView::DragOnly);
+    ListView1->setDefaultDropAction(Qt::CopyAction);
     QHeaderView* header = ListView1->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);

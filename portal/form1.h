@@ -11,6 +11,7 @@
 #include <optional>
 
 class QAction;
+class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QMessageBox;
@@ -100,6 +101,8 @@ public:
     // Enter (13) searches; the handler sets the code to 0 so the box never receives it.
     void Text1_KeyPress(int& KeyAscii);
     void ListView1_MouseUp(Qt::MouseButton Button);
+    // Keys on the result list: true when the key was taken.
+    bool ListView1_KeyDown(const QKeyEvent& key);
     void ListView1_DblClick();
     void aplary_Click();
     void acopy_Click();

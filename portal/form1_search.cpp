@@ -43,6 +43,7 @@ void Form1::connectHandlers() {
     connect(aplary, &QAction::triggered, this, &Form1::aplary_Click);
     connect(acopy, &QAction::triggered, this, &Form1::acopy_Click);
     Text1->installEventFilter(this);
+    ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
 }
 
@@ -66,6 +67,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 Text1->rect().contains(mouse->position().toPoint()))
                 Text1_Click();
         }
+    } else if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        if (ListView1_KeyDown(*static_cast<QKeyEvent*>(event)))
+            return true;
     } else if (watched == ListView1->viewport()) {
         if (event->type() == QEvent::MouseButtonRelease) {
             ListView1_MouseUp(static_cast<QMouseEvent*>(event)->button());
@@ -184,6 +188,30 @@ std::optional<QString> Form1::selectedLink() const {
     if (position < 0 || position >= double(links_.size()))
         return std::nullopt;
     return links_[qsizetype(position)];
+}
+
+bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods =
+        key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    // Enter plays the row as a double-click does, Ctrl+C copies its link as the menu does, and
+    // the menu key or Shift+F10 opens the menu at the selected row.
+    if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !mods) {
+        ListView1_DblClick();
+        return true;
+    }
+    if (key.matches(QKeySequence::Copy)) {
+        acopy_Click();
+        return true;
+    }
+    if ((key.key() == Qt::Key_Menu && !mods) ||
+        (key.key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+        const int row = ListView1->selectedRow();
+        const QRect at = row >= 0 ? ListView1->rowRect(row) : QRect();
+        mnuOptions->popup(ListView1->viewport()->mapToGlobal(at.isValid() ? at.bottomLeft()
+                                                                           : QPoint(0, 0)));
+        return true;
+    }
+    return false;
 }
 
 void Form1::ListView1_MouseUp(Qt::MouseButton Button) {

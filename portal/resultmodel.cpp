@@ -1,5 +1,9 @@
 #include "portal/resultmodel.h"
 
+#include <QMimeData>
+
+#include <set>
+
 namespace portal {
 
 ResultModel::ResultModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -56,9 +60,37 @@ int ResultModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (role == Qt::ToolTipRole)
+        return links_[index.row()];
+    if (role != Qt::DisplayRole)
         return {};
     return text(index.row(), index.column());
+}
+
+Qt::ItemFlags ResultModel::flags(const QModelIndex& index) const {
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.isValid() ? base | Qt::ItemIsDragEnabled : base;
+}
+
+QStringList ResultModel::mimeTypes() const {
+    return {QStringLiteral("text/plain")};
+}
+
+QMimeData* ResultModel::mimeData(const QModelIndexList& indexes) const {
+    std::set<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (checkIndex(index, CheckIndexOption::IndexIsValid))
+            rows.insert(index.row());
+    if (rows.empty())
+        return nullptr;
+    QStringList links;
+    for (int r : rows)
+        links << links_[r];
+    auto* data = new QMimeData;
+    data->setText(links.join(QLatin1Char('\n')));
+    return data;
 }
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -10,7 +10,8 @@ namespace portal {
 // The rows of the result list: row k (from 0) shows link k + 1 as its ID, film name, size and
 // format. A row's texts are made when a view asks for them, so a list of any length costs no
 // more than its links and is set up at once. The model keeps its own links: what it shows does
-// not change when the caller's list does.
+// not change when the caller's list does. A row's tooltip is its whole link, and a row dragged
+// out carries its link as plain text.
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -30,6 +31,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    // The links of the rows among `indexes`, in row order, one per line.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
     const ResultRow& row(int r) const;

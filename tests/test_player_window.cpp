@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
+#include "browser/browser.h"
 #include <QWebEngineView>
 
 #include <memory>
@@ -99,6 +100,7 @@ private Q_SLOTS:
     void versionAnnouncement_data();
     void versionAnnouncement();
     void realProgramReadsWholeCommandLine();
+    void fullScreenKeysAndNavigationKeys();
 
 private:
     LocalWeb web;
@@ -439,6 +441,45 @@ void TestPlayerWindow::realProgramReadsWholeCommandLine() {
         lumetta.terminate();
         QVERIFY(lumetta.waitForFinished(10000));
     }
+}
+
+// F11 shows the player full screen with only its browser and back, Esc leaves too; the
+// browser's navigation keys stay off while Backspace still edits the page's text.
+void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
+    pellion w{QString()};
+    QVERIFY(openOnLinkPage(w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const QSize size = w.size();
+    const QRect place = w.WebBrowser1->geometry();
+    QWidget* surface = w.WebBrowser1->focusProxy();
+    QVERIFY(surface);
+    surface->setFocus();
+
+    for (const Qt::Key leave : {Qt::Key_F11, Qt::Key_Escape}) {
+        QTest::keyClick(surface, Qt::Key_F11);
+        QTRY_VERIFY(w.isFullScreen() && w.browser()->isFullScreen());
+        QTRY_COMPARE(w.WebBrowser1->geometry(), w.rect());
+        QTest::keyClick(surface, leave);
+        QTRY_VERIFY(!w.isFullScreen());
+        QTRY_COMPARE(w.size(), size);
+        QTRY_COMPARE(w.WebBrowser1->geometry(), place);
+    }
+
+    QSignalSpy started(w.WebBrowser1, &QWebEngineView::loadStarted);
+    js(w.WebBrowser1->page(),
+       QStringLiteral("var box = document.createElement('input'); box.id = 'box';"
+                      "document.body.appendChild(box); box.focus(); 1"));
+    QTest::keyClicks(surface, QStringLiteral("abc"));
+    QTest::keyClick(surface, Qt::Key_Left, Qt::AltModifier);
+    QTest::keyClick(surface, Qt::Key_F5);
+    QTest::mouseClick(surface, Qt::BackButton, {}, QPoint(20, 20));
+    QTest::keyClick(surface, Qt::Key_Backspace);
+    QTRY_COMPARE(js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('box').value"))
+                     .toString(),
+                 QStringLiteral("ab"));
+    QCOMPARE(started.size(), 0);
+    QCOMPARE(href(w), vendorSiteBase() + QStringLiteral("/y/index.php"));
 }
 
 int main(int argc, char** argv) {

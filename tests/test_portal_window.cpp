@@ -6,7 +6,9 @@
 #include "support/localweb.h"
 #include "webkit/versioncheck.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -148,6 +150,8 @@ private Q_SLOTS:
     void helloWorldStartsThePlayer();
     void bridgeValuesAreReadOnly();
     void channelProbedFromAPage();
+    void resultListFromTheKeyboard();
+    void accessibleNames();
 
 private:
     // A new portal window, shown, with the recording player.
@@ -803,6 +807,80 @@ void TestPortalWindow::channelProbedFromAPage() {
         js(view, QStringLiteral("JSON.stringify([external.qjym, external.anzt, external.edurl])"))
             .toString(),
         QStringLiteral("[\"%1\",2,\"%2\"]").arg(kRoot, edurl));
+}
+
+void TestPortalWindow::resultListFromTheKeyboard() {
+    form = open();
+    Form1& f = *form;
+    const QStringList links{QStringLiteral("ed2k://|file|a.avi|1|AAAA|/"),
+                            QStringLiteral("ed2k://|file|b b.mkv|2|BBBB|/"),
+                            QStringLiteral("ed2k://|file|c.mp4|3|CCCC|/")};
+    f.Image3_Click();
+    f.setLinks(links);
+    f.zairu();
+    ResultList* list = f.ListView1;
+    QVERIFY(list->isVisible());
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+
+    // From the first row down to the second; Enter and the keypad's Enter play it as a
+    // double-click does.
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->selectedRow(), 1);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{links[1]}}), 10000);
+    QTest::keyClick(list, Qt::Key_Down);
+    nextSecond();
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{links[1]}, {links[2]}}), 10000);
+
+    // Ctrl+C copies the selected row's link.
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), links[1]);
+
+    // The menu key and Shift+F10 open the pop-up menu just below the selected row.
+    const QPoint below = list->viewport()->mapToGlobal(list->rowRect(1).bottomLeft());
+    for (const auto& [key, mods] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                                    std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        QTest::keyClick(list, key, mods);
+        QTRY_VERIFY(f.mnuOptions->isVisible());
+        QVERIFY((f.mnuOptions->pos() - below).manhattanLength() <= 2);
+        // Its play item from the keyboard plays that row.
+        QFile::remove(recordFile);
+        nextSecond();
+        QTest::keyClick(f.mnuOptions, Qt::Key_Down);
+        QTest::keyClick(f.mnuOptions, Qt::Key_Return);
+        QTRY_VERIFY(!f.mnuOptions->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{links[1]}}), 10000);
+    }
+    // Each row's tooltip is its whole link.
+    QCOMPARE(list->model()->index(2, 1).data(Qt::ToolTipRole).toString(), links[2]);
+    QVERIFY(list->dragEnabled());
+}
+
+void TestPortalWindow::accessibleNames() {
+    form = open();
+    Form1& f = *form;
+    const auto name = [](QWidget* w) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
+    };
+    QCOMPARE(name(f.Image2), QStringLiteral("Qarvo影院"));
+    QCOMPARE(name(f.Image3), QStringLiteral("种子搜索"));
+    QCOMPARE(name(f.Image4), QStringLiteral("云播放"));
+    QCOMPARE(name(f.Picture1), QStringLiteral("搜索"));
+    QCOMPARE(name(f.Picture2),
+             QStringLiteral("没有找到相关的种子，请试试输入演员的名字，或换个关键字再搜索"));
+    QCOMPARE(name(f.Picture3), QStringLiteral("正在搜索，请稍候…"));
+    QCOMPARE(name(f.Text1), QStringLiteral("关键字"));
+    QCOMPARE(name(f.ListView1), QStringLiteral("搜索结果"));
+    QCOMPARE(name(f.WebBrowser1), QStringLiteral("网页"));
+    QVERIFY(!name(f.Image1).isEmpty());
 }
 
 QTEST_MAIN(TestPortalWindow)

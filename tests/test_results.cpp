@@ -2,9 +2,12 @@
 #include "portal/resultmodel.h"
 #include "portal/results.h"
 
+#include <QMimeData>
 #include <QSignalSpy>
 
 #include <QTest>
+
+#include <memory>
 
 using namespace portal;
 
@@ -169,18 +172,34 @@ void TestResults::modelMirrorsItsLinks() {
     QCOMPARE(model.text(-1, 0), QString());
     QCOMPARE(model.text(0, 4), QString());
     QCOMPARE(model.text(0, -1), QString());
-    QVERIFY(!model.data(model.index(0, 1), Qt::ToolTipRole).isValid());
+    QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
+    QVERIFY(!model.data(model.index(3001, 1), Qt::ToolTipRole).isValid());
+    // Every cell of a row shows its whole link as tooltip; a row dragged out carries it as text.
+    for (int c : {0, 3})
+        QCOMPARE(model.data(model.index(3000, c), Qt::ToolTipRole).toString(), links[3000]);
+    QVERIFY(model.flags(model.index(5, 1)) & Qt::ItemIsDragEnabled);
+    QVERIFY(!(model.flags(QModelIndex()) & Qt::ItemIsDragEnabled));
+    QCOMPARE(model.mimeTypes(), QStringList{QStringLiteral("text/plain")});
+    const std::unique_ptr<QMimeData> one(
+        model.mimeData({model.index(7, 0), model.index(7, 1), model.index(7, 3)}));
+    QVERIFY(one);
+    QCOMPARE(one->text(), links[7]);
+    const std::unique_ptr<QMimeData> two(model.mimeData({model.index(9, 2), model.index(2, 0)}));
+    QCOMPARE(two->text(), links[2] + QLatin1Char('\n') + links[9]);
+    QVERIFY(!model.mimeData({model.index(3001, 0)}));
     QVERIFY(!model.index(0, 0, model.index(0, 0)).isValid());
     QVERIFY(!model.data(QModelIndex()).isValid());
     // Cells have no rows or columns of their own.
     QCOMPARE(model.rowCount(model.index(0, 0)), 0);
     QCOMPARE(model.columnCount(model.index(0, 0)), 0);
 
+    const QStringList given = links;
     // The rows stay those of the links given, whatever becomes of the caller's list.
     links.clear();
     links << QStringLiteral("ed2k://|file|other.avi|1|A|/");
     QCOMPARE(model.rowCount(), 3001);
     QCOMPARE(model.text(0, 1), QStringLiteral("电影0.rmvb"));
+    QCOMPARE(model.data(model.index(0, 1), Qt::ToolTipRole).toString(), given[0]);
 
     // New links replace the rows already shown, the one last asked for included.
     QCOMPARE(model.text(0, 1), QStringLiteral("电影0.rmvb"));

@@ -23,8 +23,13 @@ namespace {
 const QColor kHeaderBlue(77, 166, 222);
 const QString kCjkFamily = QStringLiteral("WenQuanYi Zen Hei");
 
+// Every bitmap is drawn once per scale, in the same device-independent pixels: 1 for
+// name.png, 2 for name@2x.png, which a high-density screen shows.
+int scale = 1;
+
 QImage canvas(int w, int h, const QColor& fill = Qt::transparent) {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage img(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(scale);
     img.fill(fill);
     return img;
 }
@@ -253,7 +258,10 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     const auto save = [&](const QImage& img, const char* name) {
-        const QString path = out.filePath(QString::fromLatin1(name));
+        QString file = QString::fromLatin1(name);
+        if (scale != 1)
+            file.replace(QStringLiteral(".png"), QStringLiteral("@%1x.png").arg(scale));
+        const QString path = out.filePath(file);
         if (!img.save(path, "PNG", 0)) {
             err << "drawbitmaps: cannot write " << path << "\n";
             return false;
@@ -262,6 +270,7 @@ int main(int argc, char** argv) {
     };
 
     bool ok = true;
+    for (scale = 1; scale <= 2; ++scale) {
     ok &= save(canvas(1500, 40, kHeaderBlue).convertToFormat(QImage::Format_RGB32), "header.png");
     ok &= save(headerButton(clapperboard, QStringLiteral("Qarvo影院"), true), "cinema.png");
     ok &= save(headerButton(whiteMagnifier, QStringLiteral("种子搜索")), "seedsearch.png");
@@ -276,5 +285,6 @@ int main(int argc, char** argv) {
                       QStringLiteral("正在搜索，请稍候…")),
                "searching.png");
     ok &= save(indexed(windowIcon()), "icon.png");
+    }
     return ok ? 0 : 1;
 }
