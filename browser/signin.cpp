@@ -26,6 +26,16 @@ SignIn::SignIn(QWebEnginePage* page, QWidget* view) : QObject(page), page_(page)
                 required(url, authenticator, QString());
             });
     connect(page, &QWebEnginePage::proxyAuthenticationRequired, this, &SignIn::required);
+    // The refused load is still ending when the dialog may already be answered; loading again
+    // before it has ended would load the page before it.
+    connect(page, &QWebEnginePage::loadStarted, this, [this] { loading_ = true; });
+    connect(page, &QWebEnginePage::loadFinished, this, [this] {
+        loading_ = false;
+        if (reloadWanted_ && page_) {
+            reloadWanted_ = false;
+            page_->triggerAction(QWebEnginePage::Reload);
+        }
+    });
 }
 
 QString SignIn::placeOf(const QUrl& url, const QString& realm, const QString& proxyHost) {
@@ -82,7 +92,9 @@ void SignIn::ask(const QString& place, const QString& text) {
     connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     connect(dialog, &QDialog::accepted, this, [this, place, user, password] {
         answers_.insert(place, Answer{user->text(), password->text()});
-        if (page_)
+        if (loading_)
+            reloadWanted_ = true;
+        else if (page_)
             page_->triggerAction(QWebEnginePage::Reload);
     });
     dialog->open();

@@ -38,6 +38,8 @@ private:
     QPointer<QWidget> view_;
     QHash<QString, Answer> answers_;
     QPointer<QDialog> asking_;
+    bool loading_ = false;
+    bool reloadWanted_ = false;
 };
 
 } // namespace browser
