@@ -151,10 +151,11 @@ void TestE2E::playerButtonAndLinkPage() {
     QTest::mouseClick(form.Image4, Qt::LeftButton);
     QCOMPARE(form.anzt(), qint16(3));
     // The player shows its loading page, then the link page, then plays what it was handed.
+    // The order in which the loading page and the link page reach the server is not the
+    // player's to keep: the link page's navigation replaces the loading page's, which may still
+    // be on its way (or never sent) on a busy machine. That the link page waits for the version
+    // check, with the loading page shown, is the player window test's.
     QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(kLinkPage), 30000);
-    const QStringList urls = web.requestedUrls();
-    QVERIFY(urls.indexOf(QStringLiteral("http://yun.qarvo.test/loading/index.html?v=1")) <
-            urls.indexOf(kLinkPage));
     expectPlayed(chosen);
     screenshot(QStringLiteral("e2e-player-from-link-page.png"));
 }
