@@ -75,6 +75,10 @@ const Entry entries[] = {
      "4979F2B241E7ADA6D8B4F38A5B495EEF"},
     {"2012电影预告片合集", "Movie Trailers of 2012", 2012, "2012年度热门电影预告片一网打尽。",
      "2012电影预告片合集.flv", NameForm::Plain, 15728640ULL, "D0229E39A03AD92289BD56C2A5032391"},
+    // A plain name with blanks and Chinese, as many real links carry it.
+    {"大闹天宫", "Havoc in Heaven", 1961, "美猴王大闹天宫，玉帝也奈何不得。",
+     "大闹天宫 Havoc in Heaven 1961.mkv", NameForm::Plain, 1181116006ULL,
+     "3F6A1C9B82D4E0715CA9B3E6D2F80417"},
 };
 
 constexpr std::uint64_t questionBase = 180000000ULL;

@@ -60,6 +60,13 @@ pellion::pellion(QString commandLine, QWidget* parent)
     // a busy machine or at the very first start of the renderer may take very long.
     WebBrowser1->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 
+    // The page's own location.href: QWebEngineView::url() re-escapes characters such as "|".
+    readAddress_ = [page = QPointer<QWebEnginePage>(WebBrowser1->page())](const Answer& answer) {
+        if (page)
+            page->runJavaScript(QStringLiteral("location.href"),
+                                [answer](const QVariant& href) { answer(href.toString()); });
+    };
+
     resolver_ = new PlayResolver(this);
     connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);
     connect(resolver_, &PlayResolver::failed, this, [this] { showErrorPage(); });
@@ -155,15 +162,13 @@ void pellion::Timer1_Timer() {
     addressPending_ = true;
     ticksUnanswered_ = 0;
     const quint64 look = ++addressLook_;
-    // The page's own location.href: QWebEngineView::url() re-escapes characters such as "|".
     const QPointer<pellion> self(this);
-    WebBrowser1->page()->runJavaScript(QStringLiteral("location.href"),
-                                       [self, look](const QVariant& href) {
-                                           if (!self || look != self->addressLook_)
-                                               return;
-                                           self->addressPending_ = false;
-                                           self->watchAddress(href.toString());
-                                       });
+    readAddress_([self, look](const QString& address) {
+        if (!self || look != self->addressLook_)
+            return;
+        self->addressPending_ = false;
+        self->watchAddress(address);
+    });
 }
 
 void pellion::watchAddress(const QString& address) {

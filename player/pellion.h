@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QMessageBox;
 class QTimer;
 class QWebEngineView;
@@ -47,6 +49,12 @@ public:
     // The browser's own behaviour: new windows, full screen (F11 too), downloads, sign-in.
     browser::Browser* browser() const { return browser_; }
 
+    // How a tick of Timer1 reads the page's address: the reader hands it to `answer`, later or
+    // never. By default it asks the page for its own location.href.
+    using Answer = std::function<void(const QString& address)>;
+    using AddressReader = std::function<void(const Answer& answer)>;
+    void setAddressReader(AddressReader reader) { readAddress_ = std::move(reader); }
+
     QTimer* Timer1 = nullptr;
     QWebEngineView* WebBrowser1 = nullptr;
     QString qjym;
@@ -80,6 +88,7 @@ private:
     PlayResolver* resolver_ = nullptr;
     browser::Browser* browser_ = nullptr;
     AddressWatch watch_;
+    AddressReader readAddress_;
     bool addressPending_ = false;
     quint64 addressLook_ = 0;
     int ticksUnanswered_ = 0;

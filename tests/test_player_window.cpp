@@ -14,6 +14,7 @@
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -89,9 +90,13 @@ private Q_SLOTS:
     void cleanup();
     void designAndResize();
     void startWithLink();
+    void loadingPageBeforeVersionAnswer_data();
+    void loadingPageBeforeVersionAnswer();
     void playsOutOfView();
     void linkPageHandsOverALink_data();
     void linkPageHandsOverALink();
+    void linkWithBlanksAndChinese();
+    void lostAddressAnswerIsAskedForAgain();
     void badHandOver_data();
     void badHandOver();
     void slowResolutionIsAskedForOnce();
@@ -208,6 +213,50 @@ void TestPlayerWindow::startWithLink() {
     }
 }
 
+void TestPlayerWindow::loadingPageBeforeVersionAnswer_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("link") << kLink;
+    QTest::newRow("qd") << QStringLiteral("qd");
+}
+
+void TestPlayerWindow::loadingPageBeforeVersionAnswer() {
+    // The version check's question is held on its way to the vendor: the loading page is asked
+    // for and shown all the same, and nothing else happens until the answer is in.
+    QFETCH(QString, commandLine);
+    const QString versionFile = QStringLiteral("http://www.qarvo.test//yun.txt");
+    const QString loadingPage = qjym + QStringLiteral("/loading/index.html?v=1");
+    const QString linkPage = qjym + QStringLiteral("/y/index.php");
+    wire.hold("GET " + versionFile.toUtf8() + ' ');
+    const auto releaseAtEnd = qScopeGuard([this] { wire.release(); });
+    pellion w(commandLine);
+    QSignalSpy opened(&w, &pellion::playOpened);
+    QSignalSpy states(&w, &pellion::stateChanged);
+    w.Form_Load();
+    w.show();
+    QTRY_COMPARE_WITH_TIMEOUT(wire.held(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(loadingPage), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), loadingPage, 30000);
+    QCOMPARE(w.state(), State::Loading);
+    QCOMPARE(states.size(), 1);
+    QVERIFY(!w.Timer1->isActive());
+    QStringList urls = web.requestedUrls();
+    QVERIFY(!urls.contains(versionFile));
+    QVERIFY(!urls.contains(linkPage));
+    QVERIFY(web.requestedUrls(apiPrefix).isEmpty());
+
+    wire.release();
+    if (commandLine == kLink) {
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+        QCOMPARE(opened[0][0].toString(), kPlayAddress);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(href(w), linkPage, 30000);
+    }
+    urls = web.requestedUrls();
+    QCOMPARE(urls.count(versionFile), 2);
+    QVERIFY(urls.indexOf(loadingPage) < urls.indexOf(versionFile));
+}
+
 void TestPlayerWindow::playsOutOfView() {
     // A window too small to show the video: the clip plays all the same, without waiting to be
     // seen or for a click.
@@ -266,6 +315,76 @@ void TestPlayerWindow::linkPageHandsOverALink() {
     QCOMPARE(wire.header(play, "Referer").value_or(QStringLiteral("<not asked for>")), request);
     QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
     QCOMPARE(w.state(), State::Playing);
+}
+
+void TestPlayerWindow::linkWithBlanksAndChinese() {
+    // The last film of the link page has blanks and Chinese in its plain name. The browser
+    // escapes them in the address it goes to; the player hands that text on as it stands.
+    const QString film =
+        QStringLiteral("ed2k://|file|大闹天宫 Havoc in Heaven 1961.mkv|1181116006|"
+                       "3F6A1C9B82D4E0715CA9B3E6D2F80417|/");
+    pellion w(QStringLiteral("qd"));
+    QSignalSpy opened(&w, &pellion::playOpened);
+    QVERIFY(openOnLinkPage(w));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        js(w.WebBrowser1->page(),
+           QStringLiteral("document.getElementById('film-22').getAttribute('onclick')"))
+            .toString()
+            .contains(film),
+        30000);
+    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-22').click(); true"));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+
+    const QStringList handOvers = web.requestedUrls(qjym + QStringLiteral("/y/index2.html?okok="));
+    QCOMPARE(handOvers.size(), 1);
+    const QString link = handOvers[0].mid(handOvers[0].indexOf(QStringLiteral("okok=")) + 5);
+    // What went over the wire is escaped, and it is the film's link once unescaped.
+    QVERIFY2(!link.contains(QLatin1Char(' ')) && !link.contains(QStringLiteral("天")),
+             qPrintable(link));
+    QCOMPARE(QUrl::fromPercentEncoding(link.toUtf8()), film);
+    const QString request = PlayResolver::requestAddress(link);
+    QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
+    QCOMPARE(opened[0][1].toString(), request);
+    QCOMPARE(opened[0][0].toString(),
+             QStringLiteral("http://vod.miravend.test/high.php?v=3f6a1c9b82d4e0715ca9b3e6d2f80417"));
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), opened[0][0].toString(), 30000);
+}
+
+void TestPlayerWindow::lostAddressAnswerIsAskedForAgain() {
+    // The page never answers the first look at its address: after a few ticks the player asks
+    // again, sees the hand-over and resolves it once; the lost answer, coming late, changes
+    // nothing.
+    const QString link = QStringLiteral("lost-answer-link");
+    const QString request = PlayResolver::requestAddress(link);
+    const QString play = QStringLiteral("http://vod.miravend.test/high.php?v=lost");
+    web.route(request, play.toUtf8());
+    pellion w(QStringLiteral("qd"));
+    QSignalSpy opened(&w, &pellion::playOpened);
+    QList<pellion::Answer> lost;
+    int reads = 0;
+    w.setAddressReader([&](const pellion::Answer& answer) {
+        if (++reads == 1) {
+            lost << answer;
+            return;
+        }
+        w.WebBrowser1->page()->runJavaScript(
+            QStringLiteral("location.href"),
+            [answer](const QVariant& address) { answer(address.toString()); });
+    });
+    QVERIFY(openOnLinkPage(w));
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 30000);
+    js(w.WebBrowser1->page(),
+       QStringLiteral("location.href = '/y/index2.html?okok=%1'; true").arg(link));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+    QVERIFY(reads >= 2);
+    QCOMPARE(opened[0][0].toString(), play);
+    QVERIFY(!w.Timer1->isActive());
+
+    lost[0](qjym + QStringLiteral("/y/index2.html?okok=another-link"));
+    QTRY_COMPARE_WITH_TIMEOUT(href(w), play, 30000);
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(w.state(), State::Playing);
+    QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
 }
 
 void TestPlayerWindow::badHandOver_data() {
@@ -407,14 +526,27 @@ void TestPlayerWindow::realProgramReadsWholeCommandLine() {
     // Qt's options, and they are joined with single blanks into one link.
     struct Case {
         QStringList arguments;
-        QString awaited; // the line on stderr that ends the case
+        QString awaited;  // the line on stderr that ends the case
+        QStringList asked; // the links the API is asked for
     };
+    const QString played = QStringLiteral("loaded ") + kPlayAddress;
+    const QString errorPage = QStringLiteral("loaded ") + qjym + QStringLiteral("/y/er.html");
+    const QString linkPage = QStringLiteral("loaded ") + qjym + QStringLiteral("/y/index.php");
     const QList<Case> cases = {
         {{QStringLiteral("ed2k://|file|Big"),
           QStringLiteral("Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/")},
-         QStringLiteral("loaded ") + kPlayAddress},
+         played,
+         {kLink}},
         {{QStringLiteral("-platform"), QStringLiteral("no-such-platform")},
-         QStringLiteral("loaded ") + qjym + QStringLiteral("/y/er.html")},
+         errorPage,
+         {QStringLiteral("-platform no-such-platform")}},
+        // Blanks around the link are kept: the API does not know the link with them.
+        {{QLatin1Char(' ') + kLink + QStringLiteral("  ")},
+         errorPage,
+         {QLatin1Char(' ') + kLink + QStringLiteral("  ")}},
+        // One empty argument is an empty command line; two make a blank, which is a link.
+        {{QString()}, linkPage, {}},
+        {{QString(), QString()}, errorPage, {QStringLiteral(" ")}},
     };
     for (const Case& c : cases) {
         web.clearLog();
@@ -436,8 +568,10 @@ void TestPlayerWindow::realProgramReadsWholeCommandLine() {
                                  << web.requestedUrls().join(QLatin1Char('\n'));
         QVERIFY(reached);
         QCOMPARE(lumetta.state(), QProcess::Running);
-        QCOMPARE(web.requestedUrls(apiPrefix),
-                 QStringList{PlayResolver::requestAddress(c.arguments.join(QLatin1Char(' ')))});
+        QStringList asked;
+        for (const QString& link : c.asked)
+            asked << PlayResolver::requestAddress(link);
+        QCOMPARE(web.requestedUrls(apiPrefix), asked);
         lumetta.terminate();
         QVERIFY(lumetta.waitForFinished(10000));
     }

@@ -4,15 +4,19 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 // A relay between the browser and localweb that keeps every byte the browser sends, so that a
-// test can read request headers exactly as they went over the wire.
+// test can read request headers exactly as they went over the wire. It can also hold requests
+// back, to see what a program does while an answer is still on its way.
 class WireRecorder : public QObject {
 public:
     bool start(quint16 upstream) {
@@ -24,16 +28,36 @@ public:
 
     // Forgets what was recorded; call it while no request is on its way.
     void clear() {
-        for (const auto& stream : std::as_const(streams_))
-            stream->clear();
+        for (const auto& c : std::as_const(connections_))
+            c->sent.clear();
+    }
+
+    // From now on, a connection whose bytes hold `marker` (a request line, say) is held: it
+    // reaches localweb only after release().
+    void hold(const QByteArray& marker) { holdMarker_ = marker; }
+    // How many connections are being held.
+    qsizetype held() const {
+        return std::count_if(connections_.cbegin(), connections_.cend(),
+                             [](const auto& c) { return c->holding; });
+    }
+    // Lets every held connection go on, and holds nothing more.
+    void release() {
+        holdMarker_.clear();
+        for (const auto& c : std::as_const(connections_)) {
+            if (!c->holding)
+                continue;
+            c->holding = false;
+            if (c->upstream)
+                forward(c->upstream, std::exchange(c->pending, {}));
+        }
     }
 
     // The value of header `name` in the last request for `url`, or none.
     std::optional<QString> header(const QString& url, const QByteArray& name) const {
         std::optional<QString> found;
         const QByteArray requestLine = "GET " + url.toUtf8() + " HTTP/";
-        for (const auto& stream : streams_) {
-            const QList<QByteArray> blocks = splitBlocks(*stream);
+        for (const auto& c : connections_) {
+            const QList<QByteArray> blocks = splitBlocks(c->sent);
             for (const QByteArray& block : blocks) {
                 const QList<QByteArray> lines = block.split('\n');
                 if (lines.isEmpty() || !lines[0].startsWith(requestLine))
@@ -64,26 +88,47 @@ private:
         return blocks;
     }
 
+    struct Connection {
+        QByteArray sent;        // every byte the client sent
+        bool holding = false;   // held back by hold()
+        QByteArray pending;     // what waits for release()
+        QPointer<QTcpSocket> upstream;
+    };
+
     void accept() {
         while (QTcpSocket* client = server_.nextPendingConnection()) {
             auto* upstream = new QTcpSocket(client);
-            auto sent = std::make_shared<QByteArray>();
-            streams_ << sent;
-            connect(client, &QTcpSocket::readyRead, upstream, [client, upstream, sent] {
+            auto c = std::make_shared<Connection>();
+            c->upstream = upstream;
+            connections_ << c;
+            connect(client, &QTcpSocket::readyRead, upstream, [this, client, upstream, c] {
                 const QByteArray data = client->readAll();
-                sent->append(data);
-                upstream->write(data);
+                c->sent.append(data);
+                if (!holdMarker_.isEmpty() && c->sent.contains(holdMarker_))
+                    c->holding = true;
+                if (c->holding)
+                    c->pending.append(data);
+                else
+                    forward(upstream, data);
             });
             connect(upstream, &QTcpSocket::readyRead, client,
                     [client, upstream] { client->write(upstream->readAll()); });
             connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
             connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
             connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-            upstream->connectToHost(QHostAddress::LocalHost, upstream_);
         }
+    }
+
+    // localweb closes a connection that sends nothing for a while: the relay connects only
+    // once it has something to pass on, so that a held request finds its connection open.
+    void forward(QTcpSocket* upstream, const QByteArray& data) {
+        if (upstream->state() == QAbstractSocket::UnconnectedState)
+            upstream->connectToHost(QHostAddress::LocalHost, upstream_);
+        upstream->write(data);
     }
 
     QTcpServer server_;
     quint16 upstream_ = 0;
-    QList<std::shared_ptr<QByteArray>> streams_;
+    QByteArray holdMarker_;
+    QList<std::shared_ptr<Connection>> connections_;
 };
