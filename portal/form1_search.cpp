@@ -161,13 +161,17 @@ void Form1::searchFinished(const QStringList& links) {
     // bridge (which passes the links on from a timer of its own) have taken the links, what the
     // search freed goes back to the system.
     QTimer::singleShot(kReturnMemoryAfterSearchMs, this, [] { webkit::returnFreedMemory(); });
-    setLinks(links);
+    links_ = links;
     if (!links.isEmpty() || anzt_ != kSearchMode) {
         zairu();
-        return;
+    } else {
+        Picture3->hide();
+        Picture2->show();
     }
-    Picture3->hide();
-    Picture2->show();
+    // The page bridge takes the links once the list has had its turn to paint them: the
+    // bridge's script for thousands of links takes longer to build than the list to show them.
+    // It takes the links as they stand then, so a search started in between wins.
+    QTimer::singleShot(0, this, [this] { setLinks(links_); });
 }
 
 void Form1::zairu() {

@@ -149,6 +149,7 @@ private Q_SLOTS:
     void noNavigationShortcuts();
     void helloWorldStartsThePlayer();
     void bridgeValuesAreReadOnly();
+    void searchReachesTheBridge();
     void channelProbedFromAPage();
     void resultListFromTheKeyboard();
     void accessibleNames();
@@ -715,6 +716,31 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
                             "\"http://www.qarvo.test/\",2,\"function\"]"));
     QCOMPARE(f.qjym(), kRoot);
     QCOMPARE(f.anzt(), qint16(2));
+}
+
+void TestPortalWindow::searchReachesTheBridge() {
+    // A finished search: the list shows the links first, the bridge takes them right after,
+    // and a page loaded then reads them while it loads.
+    const QString page = QStringLiteral("http://www.qarvo.test/t/found.html");
+    const QString link = QStringLiteral("ed2k://|file|found.avi|1|A|/");
+    routes.serve(page, "<html><body><script>window.seen = window.external.edurl;</script>"
+                       "</body></html>");
+    routes.serve(QStringLiteral("http://zhidao.baidu.com/search?&word=found+ed2k"),
+                 QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    QVERIFY(startPageLoaded(f));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    QTest::mouseClick(f.Text1, Qt::LeftButton); // the placeholder goes
+    QTest::keyClicks(f.Text1, QStringLiteral("found"));
+    QCOMPARE(f.Text1->text(), QStringLiteral("found"));
+    QTest::keyClick(f.Text1, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(f.ListView1->rowCount(), 1, 20000);
+    QCOMPARE(f.edurl(), link + QLatin1Char('*'));
+    QTRY_COMPARE(js(view, QStringLiteral("external.edurl")).toString(), f.edurl());
+    QVERIFY(loadPage(view, page));
+    QCOMPARE(js(view, QStringLiteral("window.seen")).toString(), f.edurl());
 }
 
 void TestPortalWindow::channelProbedFromAPage() {
