@@ -406,6 +406,12 @@ void TestFetch::utf8DecoderGivesTheSameText_data() {
         mixed += cn + QByteArray(i % 50, 'a') + "\xA1\xA1" + QByteArray(i % 7, '|') + "\x81";
     QTest::newRow("large mixed page") << mixed << "gbk";
     QTest::newRow("large chinese page") << cn.repeated(20000) << "gbk";
+    // ASCII read eight bytes at a time: a run one short of a block, and of two.
+    QTest::newRow("ascii, 7 bytes") << QByteArray("abcdefg") << "gbk";
+    QTest::newRow("ascii, 15 bytes") << QByteArray("abcdefghijklmno") << "gbk";
+    // Bytes that are no GBK character each become a replacement character of three UTF-8
+    // bytes: the output outgrows the room first made for it.
+    QTest::newRow("no characters at all") << QByteArray(3000, '\xFF') << "gbk";
 }
 
 void TestFetch::utf8DecoderGivesTheSameText() {
@@ -413,6 +419,8 @@ void TestFetch::utf8DecoderGivesTheSameText() {
     QFETCH(QString, charset);
     const QString text = EncodingConvertor(bytes, charset);
     QCOMPARE(EncodingConvertorUtf8(bytes, charset), text.toUtf8());
+    if (QByteArrayView(QTest::currentDataTag()) == "no characters at all")
+        QVERIFY(text.toUtf8().size() > bytes.size() * 2);
 }
 
 void TestFetch::utf8DecoderOnEveryGbkPair() {
