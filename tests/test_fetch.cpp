@@ -432,9 +432,12 @@ void TestFetch::utf8DecoderOnEveryGbkPair() {
     int differing = 0;
     for (int first = 0x80; first <= 0xFF; ++first) {
         for (int second = 0; second <= 0xFF; ++second) {
-            const QByteArray pair{char(first), char(second)};
+            const QByteArray pair = QByteArray(1, char(first)) + char(second);
+            // After a byte that starts no pair (0x80 is a character of its own, 0xFF none),
+            // the pair's first byte still starts a character.
             for (const QByteArray& bytes :
-                 {pair, pair + shortRun, pair + longRun, "x" + pair + longRun + pair}) {
+                 {pair, pair + shortRun, pair + longRun, "x" + pair + longRun + pair,
+                  "\x80" + pair + longRun, "\xFF" + pair + longRun}) {
                 const QByteArray expected =
                     EncodingConvertor(bytes, QStringLiteral("gbk")).toUtf8();
                 if (EncodingConvertorUtf8(bytes, QStringLiteral("gbk")) != expected &&
