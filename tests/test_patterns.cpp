@@ -19,6 +19,8 @@ private Q_SLOTS:
     void playAddress();
     void quickSearchAgreesWithAPlainScan_data();
     void quickSearchAgreesWithAPlainScan();
+    void fixedBeginningOfOtherPatterns_data();
+    void fixedBeginningOfOtherPatterns();
 };
 
 namespace {
@@ -186,6 +188,35 @@ void TestPatterns::quickSearchAgreesWithAPlainScan() {
         found += int(expected.size());
     }
     QVERIFY(found > 0); // each row has something to find
+}
+
+void TestPatterns::fixedBeginningOfOtherPatterns_data() {
+    // Patterns whose fixed beginning is short or none: the quick search must not take more for
+    // certain than the pattern says.
+    QTest::addColumn<QByteArray>("pattern");
+    QTest::addColumn<int>("length"); // of the pattern within the text given; -1: all of it
+    QTest::addColumn<QString>("text");
+    QTest::newRow("alternation") << QByteArray("ab|cd") << -1 << QStringLiteral("xcd ab cd");
+    QTest::newRow("group") << QByteArray("(c)?ab") << -1 << QStringLiteral("ab cab");
+    QTest::newRow("escaped character, optional")
+        << QByteArray("a\\.?b") << -1 << QStringLiteral("ab a.b");
+    QTest::newRow("counted, none at all") << QByteArray("ab{0,2}c") << -1 << QStringLiteral("ac abbc");
+    QTest::newRow("escape then class")
+        << QByteArray("x\\.\\d\\.") << -1 << QStringLiteral("x.5.");
+    QTest::newRow("escape first, then class")
+        << QByteArray("\\/\\d") << -1 << QStringLiteral("/5");
+    // The pattern is the first three characters of a longer text.
+    QTest::newRow("part of a longer text") << QByteArray("abcX") << 3 << QStringLiteral("abc abcX");
+}
+
+void TestPatterns::fixedBeginningOfOtherPatterns() {
+    QFETCH(QByteArray, pattern);
+    QFETCH(int, length);
+    QFETCH(QString, text);
+    const std::string_view p(pattern.constData(), length < 0 ? size_t(pattern.size()) : size_t(length));
+    const QStringList expected = plainScan(p, text.toUtf8());
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(Pattern(p).matchAll(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestPatterns)

@@ -15,10 +15,9 @@ const QString kQnaHost = QStringLiteral("zhidao.baidu.com");
 
 namespace {
 RE2::Options options() {
+    // RE2's defaults are what the patterns need: UTF-8, case-sensitive, "." not matching a
+    // line break.
     RE2::Options o;
-    o.set_encoding(RE2::Options::EncodingUTF8);
-    o.set_case_sensitive(true);
-    o.set_dot_nl(false);
     o.set_log_errors(false);
     // Pages are large; give the DFA room so that matching stays linear on them.
     o.set_max_mem(64 << 20);
