@@ -3,6 +3,7 @@
 #include "stopping.h"
 #include "text.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -194,6 +195,27 @@ void bigFault(std::string_view arg, httplib::Response& res) {
                              });
 }
 
+// The same body without a length: sent in chunks, so a client learns its size only as it comes.
+void bigChunkedFault(std::string_view arg, httplib::Response& res) {
+    const auto bytes = parseDecimal(arg);
+    if (!bytes) {
+        sendSmallHtml(res, 400, "localweb: size must be a whole number");
+        return;
+    }
+    res.status = 200;
+    const size_t total = static_cast<size_t>(*bytes);
+    res.set_chunked_content_provider(
+        "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
+            static const std::string block(64 * 1024, 'a');
+            if (offset >= total) {
+                sink.done();
+                return true;
+            }
+            const size_t n = std::min(total - offset, block.size());
+            return sink.write(block.data(), n) && !shuttingDown();
+        });
+}
+
 std::string redirectTarget(const Incoming& in, const std::string& path) {
     return in.authority.empty() ? path : "http://" + in.authority + path;
 }
@@ -243,6 +265,8 @@ bool serveFault(const Incoming& in, httplib::Response& res) {
         statusFault(*code, res);
     } else if (const auto bytes = argument("big")) {
         bigFault(*bytes, res);
+    } else if (const auto bytes = argument("big-chunked")) {
+        bigChunkedFault(*bytes, res);
     } else if (const auto count = argument("redirect")) {
         redirectFault(in, *count, res);
     } else if (const auto size = argument("download")) {

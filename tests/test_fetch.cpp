@@ -166,6 +166,12 @@ void TestFetch::bodyLimit() {
     QCOMPARE(at->text->size(), 1000000);
     QCOMPARE(*over->text, QString());
     QCOMPARE(*far->text, QString());
+    // The same without a length announced: the cap holds as the body comes.
+    auto chunkedAt = fetch(site + QStringLiteral("/__fault/big-chunked/1000000"), QStringLiteral("utf-8"));
+    auto chunkedOver = fetch(site + QStringLiteral("/__fault/big-chunked/1000001"), QStringLiteral("utf-8"));
+    QTRY_VERIFY_WITH_TIMEOUT(chunkedAt->ready() && chunkedOver->ready(), 15000);
+    QCOMPARE(chunkedAt->text->size(), 1000000);
+    QCOMPARE(*chunkedOver->text, QString());
     // The default limit is 32 MiB.
     QCOMPARE(FetchLimits().maxBodyBytes, 32ll << 20);
 }
