@@ -226,12 +226,14 @@ void TestEncoding::gbkCodes() {
     QCOMPARE(gbk.decode(0xB0A1), QStringLiteral("啊"));
     QCOMPARE(gbk.decode(0xD6D0), QStringLiteral("中"));
     // Codes that are no character.
-    for (int code : {0xB0, 0x813F, 0xFFFF, 0x10000})
+    for (int code : {0xB0, 0x100, 0x813F, 0xFFFF, 0x10000})
         QCOMPARE(gbk.decode(code), QStringLiteral("?"));
     QCOMPARE(gbk.encode(QChar(0x7F)), QByteArray("\x7F"));
     QCOMPARE(gbk.encode(QChar(0x20AC)), QByteArray("\x80"));
     QCOMPARE(gbk.encode(QChar(0x554A)), QByteArray("\xB0\xA1"));
     QCOMPARE(gbk.encode(QChar(0xD83D)), QByteArray("?"));
+    // A character GBK does not have (Thai ko kai).
+    QCOMPARE(gbk.encode(QChar(0x0E01)), QByteArray("?"));
 }
 
 QTEST_GUILESS_MAIN(TestEncoding)
