@@ -176,44 +176,38 @@ void stallFault(const httplib::Request& req, httplib::Response& res) {
     sendSmallHtml(res, 504, "stalled");
 }
 
-void bigFault(std::string_view arg, httplib::Response& res) {
+// That many bytes of "a": with a length, or without one, in chunks, so that a client learns
+// the size only as the body comes.
+void bigFault(std::string_view arg, bool chunked, httplib::Response& res) {
     const auto bytes = parseDecimal(arg);
     if (!bytes) {
         sendSmallHtml(res, 400, "localweb: size must be a whole number");
         return;
     }
     res.status = 200;
-    if (*bytes == 0) {
+    static const std::string block(64 * 1024, 'a');
+    const size_t total = static_cast<size_t>(*bytes);
+    if (chunked) {
+        res.set_chunked_content_provider(
+            "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
+                if (offset >= total) {
+                    sink.done();
+                    return true;
+                }
+                const size_t n = std::min(total - offset, block.size());
+                return sink.write(block.data(), n) && !shuttingDown();
+            });
+        return;
+    }
+    if (total == 0) {
         res.set_content("", "application/octet-stream");
         return;
     }
-    res.set_content_provider(static_cast<size_t>(*bytes), "application/octet-stream",
+    res.set_content_provider(total, "application/octet-stream",
                              [](size_t, size_t length, httplib::DataSink& sink) {
-                                 static const std::string block(64 * 1024, 'a');
-                                 const size_t n = length < block.size() ? length : block.size();
+                                 const size_t n = std::min(length, block.size());
                                  return sink.write(block.data(), n) && !shuttingDown();
                              });
-}
-
-// The same body without a length: sent in chunks, so a client learns its size only as it comes.
-void bigChunkedFault(std::string_view arg, httplib::Response& res) {
-    const auto bytes = parseDecimal(arg);
-    if (!bytes) {
-        sendSmallHtml(res, 400, "localweb: size must be a whole number");
-        return;
-    }
-    res.status = 200;
-    const size_t total = static_cast<size_t>(*bytes);
-    res.set_chunked_content_provider(
-        "application/octet-stream", [total](size_t offset, httplib::DataSink& sink) {
-            static const std::string block(64 * 1024, 'a');
-            if (offset >= total) {
-                sink.done();
-                return true;
-            }
-            const size_t n = std::min(total - offset, block.size());
-            return sink.write(block.data(), n) && !shuttingDown();
-        });
 }
 
 std::string redirectTarget(const Incoming& in, const std::string& path) {
@@ -264,9 +258,9 @@ bool serveFault(const Incoming& in, httplib::Response& res) {
     } else if (const auto code = argument("status")) {
         statusFault(*code, res);
     } else if (const auto bytes = argument("big")) {
-        bigFault(*bytes, res);
+        bigFault(*bytes, false, res);
     } else if (const auto bytes = argument("big-chunked")) {
-        bigChunkedFault(*bytes, res);
+        bigFault(*bytes, true, res);
     } else if (const auto count = argument("redirect")) {
         redirectFault(in, *count, res);
     } else if (const auto size = argument("download")) {
