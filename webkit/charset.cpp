@@ -96,9 +96,10 @@ const uchar* asciiRunEnd(const uchar* p, const uchar* end) {
 
 // GBK bytes into UTF-8, as ICU decodes them. ICU decodes the stretches that hold non-ASCII bytes;
 // a run of ASCII bytes long enough to be worth it is copied as it is. A stretch ends only where
-// a character starts: GBK's lead bytes are 81..FE and its trail bytes 40..7E and 80..FE, so the
-// walk below keeps every lead with its trail, and ICU sees each character whole. An ASCII byte
-// that cannot be a trail is never taken into the character before it, by ICU nor by the walk.
+// a character starts: the walk below takes the byte after each lead byte (81..FE) along with it,
+// so ICU sees every character whole. Whether the two make a character is ICU's to say; when
+// they do not, ICU gives the second byte back as a character of its own, as it would have been
+// had the stretch ended before it.
 // Empty optional when ICU gives more than the bounds assumed here (never for GBK).
 std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype len) {
     constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
@@ -131,8 +132,7 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
                 continue;
             }
             const bool lead = *q >= 0x81 && *q <= 0xFE;
-            const bool trail = q + 1 < end && q[1] >= 0x40 && q[1] != 0x7F && q[1] != 0xFF;
-            q += lead && trail ? 2 : 1;
+            q += lead && q + 1 < end ? 2 : 1;
         }
         ucnv_resetToUnicode(cnv);
         const char* in = reinterpret_cast<const char*>(p);
