@@ -1,15 +1,20 @@
+#include <chrono>
+#include <cstdio>
 #include "webkit/charset.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace webkit {
 
@@ -81,6 +86,10 @@ bool isAscii(uchar b) {
     return b < 0x80;
 }
 
+bool isLead(uchar b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+
 // Where the run of ASCII bytes that starts at `p` ends.
 const uchar* asciiRunEnd(const uchar* p, const uchar* end) {
     for (; end - p >= 8; p += 8) {
@@ -94,18 +103,86 @@ const uchar* asciiRunEnd(const uchar* p, const uchar* end) {
     return p;
 }
 
-// GBK bytes into UTF-8, as ICU decodes them. ICU decodes the stretches that hold non-ASCII bytes;
-// a run of ASCII bytes long enough to be worth it is copied as it is. A stretch ends only where
-// a character starts: the walk below takes the byte after each lead byte (81..FE) along with it,
-// so ICU sees every character whole. Whether the two make a character is ICU's to say; when
-// they do not, ICU gives the second byte back as a character of its own, as it would have been
-// had the stretch ended before it.
+// The UTF-8 of one character; size 0 when the table does not hold it.
+struct Utf8Char {
+    char bytes[3];
+    quint8 size;
+};
+
+// The UTF-8 of every two-byte GBK sequence, by lead (81..FE) and second byte, as ICU decodes it:
+// filled from ICU at first use, a row of pairs with the same lead at a time, each pair a
+// character of the Basic Multilingual Plane or ICU's substitute for it.
+class GbkPairs {
+public:
+    GbkPairs() : pairs_(kLeads * 256) {
+        UErrorCode err = U_ZERO_ERROR;
+        Converter cnv(ucnv_open("gbk", &err));
+        if (U_FAILURE(err))
+            return;
+        // Second bytes outside 40..FE, and 7F, make no pair: ICU gives them back.
+        constexpr int kSeconds = 0xFE - 0x40; // 40..FE but 7F
+        std::array<char, 2 * kSeconds> in;
+        std::array<uchar, kSeconds> second;
+        for (int b = 0x40, n = 0; b <= 0xFE; ++b)
+            if (b != 0x7F)
+                second[size_t(n++)] = uchar(b);
+        // One row of pairs at a time, all with the same lead. A byte gives at most one unit.
+        std::array<UChar, 2 * kSeconds> units;
+        std::array<int32_t, 2 * kSeconds> offsets;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (size_t n = 0; n < second.size(); ++n) {
+                in[2 * n] = char(lead);
+                in[2 * n + 1] = char(second[n]);
+            }
+            UChar* t = units.data();
+            const char* s = in.data();
+            ucnv_toUnicode(cnv.get(), &t, t + units.size(), &s, s + in.size(), offsets.data(),
+                           true, &err);
+            if (U_FAILURE(err))
+                return;
+            // A row counts when every pair gave exactly one unit, from its own first byte;
+            // otherwise its pairs are left to ICU.
+            const size_t count = size_t(t - units.data());
+            bool whole = count == second.size();
+            for (size_t i = 0; whole && i < count; ++i)
+                whole = offsets[i] == int32_t(2 * i);
+            if (!whole)
+                continue;
+            for (size_t i = 0; i < count; ++i) {
+                Utf8Char& c = pairs_[size_t((lead - 0x81) * 256 + second[i])];
+                int32_t n = 0;
+                U8_APPEND_UNSAFE(c.bytes, n, units[i]);
+                c.size = quint8(n);
+            }
+        }
+    }
+
+    // The character that `lead` and `second` make, or one of size 0.
+    Utf8Char at(uchar lead, uchar second) const { return pairs_[(lead - 0x81) * 256 + second]; }
+
+private:
+    static constexpr int kLeads = 0xFE - 0x81 + 1;
+    std::vector<Utf8Char> pairs_;
+};
+
+const GbkPairs& gbkPairs() {
+    static const GbkPairs table;
+    return table;
+}
+
+// GBK bytes into UTF-8, as ICU decodes them. ASCII runs are copied as they are and characters
+// the pair table holds are written from it. What is left, bytes that make no character, goes to
+// ICU in stretches that end only where a character starts: the walk takes the byte after each
+// lead byte along with it, so ICU sees every character whole. Whether the two make a character
+// is ICU's to say; when they do not, ICU gives the second byte back as a character of its own,
+// as it would have been had the stretch ended before it.
 // Empty optional when ICU gives more than the bounds assumed here (never for GBK).
 std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype len) {
-    constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
+    const GbkPairs& table = gbkPairs();
     const uchar* p = src;
     const uchar* const end = src + len;
     QByteArray out;
+    // ASCII keeps its size and a pair grows by half: more only for bytes that make no character.
     out.resize(len + len / 2 + 64);
     qsizetype used = 0;
     auto room = [&](qsizetype n) {
@@ -113,27 +190,29 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             out.resize(std::max(out.size() * 2, used + n));
         return out.data() + used;
     };
+    // The character the table holds at `q` (before `end`), or one of size 0.
+    auto pairAt = [&](const uchar* q) {
+        return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : Utf8Char{{}, 0};
+    };
     UChar pivot[4096];
     while (p < end) {
-        const uchar* ascii = asciiRunEnd(p, end);
-        std::memcpy(room(ascii - p), p, size_t(ascii - p));
-        used += ascii - p;
-        p = ascii;
-        if (p == end)
-            break;
-        // A stretch from the first non-ASCII byte to the next long ASCII run or the end.
-        const uchar* q = p;
-        while (q < end) {
-            if (isAscii(*q)) {
-                const uchar* run = asciiRunEnd(q, end);
-                if (run - q >= kCopiedRun || run == end)
-                    break;
-                q = run;
-                continue;
-            }
-            const bool lead = *q >= 0x81 && *q <= 0xFE;
-            q += lead && q + 1 < end ? 2 : 1;
+        if (isAscii(*p)) {
+            const uchar* ascii = asciiRunEnd(p, end);
+            std::memcpy(room(ascii - p), p, size_t(ascii - p));
+            used += ascii - p;
+            p = ascii;
+            continue;
         }
+        if (const Utf8Char c = pairAt(p); c.size) {
+            std::memcpy(room(3), c.bytes, 3);
+            used += c.size;
+            p += 2;
+            continue;
+        }
+        // A stretch of bytes that make no character in the table, up to the next that do.
+        const uchar* q = p;
+        while (q < end && !isAscii(*q) && !pairAt(q).size)
+            q += isLead(*q) && q + 1 < end ? 2 : 1;
         ucnv_resetToUnicode(cnv);
         const char* in = reinterpret_cast<const char*>(p);
         const char* const inEnd = reinterpret_cast<const char*>(q);
