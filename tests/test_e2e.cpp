@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -35,6 +36,38 @@ void screenshot(const QString& name) {
     if (dir.isEmpty())
         return;
     QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + name);
+}
+
+// The environments of the processes that running players started (QtWebEngine's helpers and
+// theirs), read from /proc.
+QList<QByteArray> playerHelperEnvironments() {
+    QMultiMap<qint64, qint64> children;
+    QList<qint64> players;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!ok || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        children.insert(s.mid(s.lastIndexOf(')') + 2).split(' ').value(1).toLongLong(), pid);
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().split('\0').value(0) == playerPath().toLocal8Bit())
+            players << pid;
+    }
+    QList<QByteArray> environments;
+    QList<qint64> todo;
+    for (qint64 player : players)
+        todo += children.values(player);
+    while (!todo.isEmpty()) {
+        const qint64 pid = todo.takeFirst();
+        todo += children.values(pid);
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (environ.open(QIODevice::ReadOnly))
+            environments << environ.readAll();
+    }
+    return environments;
 }
 
 } // namespace
@@ -131,6 +164,13 @@ void TestE2E::searchCopyAndPlay() {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     expectPlayed(links[1]);
     screenshot(QStringLiteral("e2e-player-playing.png"));
+
+    // The player's web helpers were started to give large blocks back as they are freed.
+    const QList<QByteArray> helpers = playerHelperEnvironments();
+    QVERIFY(!helpers.isEmpty());
+    for (const QByteArray& environment : helpers)
+        QVERIFY(
+            environment.split('\0').contains("GLIBC_TUNABLES=glibc.malloc.mmap_threshold=131072"));
 }
 
 void TestE2E::playerButtonAndLinkPage() {

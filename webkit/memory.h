@@ -16,6 +16,12 @@ void returnLargeBlocksWhenFreed();
 // burst is over, through returnFreedMemory(). Called first thing in main().
 void keepLargeBlocksUntilReturned();
 
+// QtWebEngine's helper processes, started after this, map every large block and unmap it when
+// freed, whatever the program does in its own process: the page's renderer receives the page
+// bridge's script, a megabyte after a search of 10,000 links, and would otherwise keep the heap
+// it passed through. Both functions above call it; the programs' children inherit it too.
+void helpersReturnLargeBlocks();
+
 // Gives every free page of every heap back to the system: at the end of a search.
 void returnFreedMemory();
 
