@@ -1,5 +1,3 @@
-#include <chrono>
-#include <cstdio>
 #include "webkit/charset.h"
 
 #include <unicode/ucnv.h>
@@ -136,8 +134,8 @@ public:
             }
             UChar* t = units.data();
             const char* s = in.data();
-            ucnv_toUnicode(cnv.get(), &t, t + units.size(), &s, s + in.size(), offsets.data(),
-                           true, &err);
+            ucnv_toUnicode(cnv.get(), &t, t + units.size(), &s, s + in.size(), offsets.data(), true,
+                           &err);
             if (U_FAILURE(err))
                 return;
             // A row counts when every pair gave exactly one unit, from its own first byte;
@@ -230,8 +228,8 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             char* o = room(capacity);
             int32_t n = 0;
             UErrorCode utf8Err = U_ZERO_ERROR;
-            u_strToUTF8WithSub(o, int32_t(capacity), &n, pivot, int32_t(t - pivot), 0xFFFD,
-                               nullptr, &utf8Err);
+            u_strToUTF8WithSub(o, int32_t(capacity), &n, pivot, int32_t(t - pivot), 0xFFFD, nullptr,
+                               &utf8Err);
             if (U_FAILURE(utf8Err))
                 return std::nullopt;
             used += n;
