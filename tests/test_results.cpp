@@ -103,8 +103,9 @@ void TestResults::malformedPiecesKeepTheirPlace() {
     const QList<ResultRow> rows = zairuRows(
         {QStringLiteral("garbage"), QStringLiteral("ed2k://|file"), QStringLiteral("ed2k://|file|"),
          QStringLiteral("ed2k://|file|a|b.avi|12|H|"), QStringLiteral("ed2k://|file||5|H|"),
-         QStringLiteral("ed2k://|file|x*y.avi|5|H|")});
-    QCOMPARE(rows.size(), 6);
+         QStringLiteral("ed2k://|file|x*y.avi|5|H|"), QStringLiteral("ed2k://|file|cut.avi"),
+         QStringLiteral("ed2k://|file|cut.mkv|1048576")});
+    QCOMPARE(rows.size(), 8);
     QCOMPARE(rows[0].id, QStringLiteral("1"));
     QCOMPARE(rows[0].name, QString());
     QCOMPARE(rows[0].size, QString());
@@ -122,6 +123,12 @@ void TestResults::malformedPiecesKeepTheirPlace() {
     // A "*" inside a link no longer cuts it.
     QCOMPARE(rows[5].id, QStringLiteral("6"));
     QCOMPARE(rows[5].name, QStringLiteral("x*y.avi"));
+    // A link cut right after its name, and right after its size: what is there is shown.
+    QCOMPARE(rows[6].name, QStringLiteral("cut.avi"));
+    QCOMPARE(rows[6].format, QStringLiteral("avi"));
+    QCOMPARE(rows[6].size, QString());
+    QCOMPARE(rows[7].name, QStringLiteral("cut.mkv"));
+    QCOMPARE(rows[7].size, QStringLiteral(" 1M"));
 }
 
 void TestResults::edurlJoinsEveryLink() {
@@ -134,7 +141,9 @@ void TestResults::modelMirrorsItsLinks() {
     QCOMPARE(model.columnCount(), 0);
     model.setColumnTitles({QStringLiteral("ID"), QStringLiteral("电影名"),
                            QStringLiteral("文件大小"), QStringLiteral("格式")});
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("ID"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("电影名"));
+    QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("格式"));
     QVERIFY(!model.headerData(4, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(-1, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());

@@ -113,6 +113,15 @@ void TestSearch::harvestOrderAndDuplicates() {
     const QString s = kSearch + QStringLiteral("films+ed2k");
     QCOMPARE(search.linkSources(),
              QStringList({s, s, s, kQuestion.arg(2), kQuestion.arg(2), kQuestion.arg(1)}));
+
+    // The sources belong to the search that found the links: a new search, or a search
+    // dropped, leaves none behind.
+    search.huoquindex(QStringLiteral("films"));
+    QCOMPARE(search.linkSources(), QStringList());
+    QCOMPARE(run(search, QStringLiteral("films")), links);
+    QCOMPARE(search.linkSources().size(), links.size());
+    search.cancel();
+    QCOMPARE(search.linkSources(), QStringList());
 }
 
 void TestSearch::answersOutOfOrderKeepThePageOrder() {
