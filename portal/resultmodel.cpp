@@ -34,7 +34,8 @@ const ResultRow& ResultModel::row(int r) const {
 }
 
 QString ResultModel::text(int r, int column) const {
-    if (r < 0 || r >= links_.size() || column < 0 || column >= titles_.size())
+    // A column before the first falls to the switch's default.
+    if (r < 0 || r >= links_.size() || column >= titles_.size())
         return {};
     const ResultRow& cells = row(r);
     switch (column) {

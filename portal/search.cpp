@@ -6,8 +6,6 @@
 
 #include <QSet>
 
-#include <memory>
-
 namespace portal {
 
 namespace {
@@ -40,22 +38,19 @@ QString LinkSearch::searchAddress(const QString& keyword) {
 
 quint64 LinkSearch::fetch(const QString& url, std::function<void(QByteArrayView)> done) {
     const quint64 generation = generation_;
-    auto id = std::make_shared<quint64>(0);
     // The pages are only searched for links, so they stay UTF-8: only the links become text.
-    *id = webkit::GetResponseUtf8(
-        url, kCharset, this,
-        [this, generation, id, done = std::move(done)](const QByteArray& page) {
+    const quint64 id = webkit::GetResponseUtf8(
+        url, kCharset, this, [this, generation, done = std::move(done)](const QByteArray& page) {
             if (generation != generation_)
                 return;
-            inFlight_.removeOne(*id);
             done(page);
         });
-    inFlight_ << *id;
-    return *id;
+    fetches_ << id;
+    return id;
 }
 
 void LinkSearch::cancel() {
-    for (quint64 id : std::as_const(inFlight_))
+    for (quint64 id : std::as_const(fetches_))
         webkit::Fetcher::instance().cancel(id);
     ++generation_;
     endRun();
@@ -66,7 +61,7 @@ void LinkSearch::cancel() {
 
 void LinkSearch::endRun() {
     running_ = false;
-    inFlight_.clear();
+    fetches_.clear();
     searchPageLinks_.reset();
     questionsKnown_ = false;
     questions_.clear();

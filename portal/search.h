@@ -58,7 +58,8 @@ private:
 
     bool running_ = false;
     quint64 generation_ = 0;
-    QList<quint64> inFlight_;
+    // Every fetch of the running search; cancelling one that has ended does nothing.
+    QList<quint64> fetches_;
     std::optional<QStringList> searchPageLinks_;
     bool questionsKnown_ = false;
     QStringList questions_;

@@ -215,6 +215,12 @@ void TestResults::modelMirrorsItsLinks() {
     model.setLinks(links);
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.text(0, 1), QStringLiteral("other.avi"));
+    // Only titled columns have cells.
+    model.setColumnTitles({QStringLiteral("ID"), QStringLiteral("电影名")});
+    QCOMPARE(model.text(0, 1), QStringLiteral("other.avi"));
+    QCOMPARE(model.text(0, 2), QString());
+    model.setColumnTitles({QStringLiteral("ID"), QStringLiteral("电影名"),
+                           QStringLiteral("文件大小"), QStringLiteral("格式")});
 
     model.clear();
     QCOMPARE(model.rowCount(), 0);
