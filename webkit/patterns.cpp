@@ -63,7 +63,7 @@ QByteArray literalPrefix(std::string_view pattern) {
 Pattern::Pattern(std::string_view pattern)
     : re(std::make_unique<RE2>(re2::StringPiece(pattern.data(), pattern.size()), options())) {
     if (re->ok())
-        prefix_ = literalPrefix(pattern);
+        prefix_.setPattern(literalPrefix(pattern));
 }
 
 Pattern::~Pattern() = default;
@@ -75,9 +75,9 @@ bool Pattern::ok() const {
 bool Pattern::next(QByteArrayView utf8, qsizetype from, QByteArrayView* match) const {
     const re2::StringPiece input(utf8.data(), size_t(utf8.size()));
     size_t start = size_t(from);
-    if (!prefix_.isEmpty()) {
+    if (!prefix_.pattern().isEmpty()) {
         // No match can begin before the next place its fixed beginning stands.
-        const qsizetype at = utf8.indexOf(prefix_, from);
+        const qsizetype at = prefix_.indexIn(utf8.data(), utf8.size(), from);
         if (at < 0)
             return false;
         start = size_t(at);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayMatcher>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -51,7 +52,7 @@ private:
 
     std::unique_ptr<re2::RE2> re;
     // What every match begins with, as far as the pattern says so plainly; may be empty.
-    QByteArray prefix_;
+    QByteArrayMatcher prefix_;
 };
 
 } // namespace webkit
