@@ -54,8 +54,7 @@ void LinkSearch::cancel() {
         webkit::Fetcher::instance().cancel(id);
     ++generation_;
     endRun();
-    encodedSearchAddress_.clear();
-    lastPages_.clear();
+    // The last search's sources go; its page list is only read through them.
     lastPageOfLink_.clear();
 }
 
