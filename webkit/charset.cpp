@@ -169,13 +169,14 @@ const GbkPairs& gbkPairs() {
 }
 
 // GBK bytes into UTF-8, as ICU decodes them. ASCII runs are copied as they are and characters
-// the pair table holds are written from it. What is left, bytes that make no character, goes to
-// ICU in stretches that end only where a character starts: the walk takes the byte after each
-// lead byte along with it, so ICU sees every character whole. Whether the two make a character
+// the pair table holds are written from it. From a byte that makes no character on, the bytes
+// go to ICU in a stretch that ends only where a character starts: the walk takes the byte after
+// each lead byte along with it, so ICU sees every character whole. Whether the two make a character
 // is ICU's to say; when they do not, ICU gives the second byte back as a character of its own,
 // as it would have been had the stretch ended before it.
 // Empty optional when ICU gives more than the bounds assumed here (never for GBK).
 std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype len) {
+    constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
     const GbkPairs& table = gbkPairs();
     const uchar* p = src;
     const uchar* const end = src + len;
@@ -207,10 +208,20 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             p += 2;
             continue;
         }
-        // A stretch of bytes that make no character in the table, up to the next that do.
+        // From bytes that make no character in the table to the next long ASCII run or the
+        // end: a page of such bytes among characters costs one call of ICU a stretch, not one
+        // a byte.
         const uchar* q = p;
-        while (q < end && !isAscii(*q) && !pairAt(q).size)
+        while (q < end) {
+            if (isAscii(*q)) {
+                const uchar* run = asciiRunEnd(q, end);
+                if (run - q >= kCopiedRun || run == end)
+                    break;
+                q = run;
+                continue;
+            }
             q += isLead(*q) && q + 1 < end ? 2 : 1;
+        }
         ucnv_resetToUnicode(cnv);
         const char* in = reinterpret_cast<const char*>(p);
         const char* const inEnd = reinterpret_cast<const char*>(q);
