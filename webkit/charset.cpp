@@ -157,6 +157,9 @@ public:
 
     // The character that `lead` and `second` make, or one of size 0.
     Utf8Char at(uchar lead, uchar second) const { return pairs_[(lead - 0x81) * 256 + second]; }
+    int held() const {
+        return int(std::count_if(pairs_.begin(), pairs_.end(), [](Utf8Char c) { return c.size; }));
+    }
 
 private:
     static constexpr int kLeads = 0xFE - 0x81 + 1;
@@ -254,6 +257,10 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
 }
 
 } // namespace
+
+int gbkPairsInTable() {
+    return gbkPairs().held();
+}
 
 QByteArray EncodingConvertorUtf8(const QByteArray& content, const QString& encoding) {
     Converter cnv = openConverter(encoding);

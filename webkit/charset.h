@@ -15,6 +15,10 @@ QString EncodingConvertor(const QByteArray& content, const QString& encoding);
 // GBK is decoded straight into UTF-8, long runs of ASCII bytes copied as they are.
 QByteArray EncodingConvertorUtf8(const QByteArray& content, const QString& encoding);
 
+// How many two-byte GBK sequences EncodingConvertorUtf8 writes from its table, filled from ICU
+// at first use, rather than through ICU: a pair it does not hold is decoded right, only slower.
+int gbkPairsInTable();
+
 // GBK (Windows code page 936) bytes of one UTF-16 code unit: one or two bytes. A unit that GBK
 // cannot represent (a lone surrogate, a character outside the code page) gives "?".
 class GbkCodec {
