@@ -35,7 +35,7 @@ public:
     // From now on, a connection whose bytes hold `marker` (a request line, say) is held: it
     // reaches localweb only after release().
     void hold(const QByteArray& marker) { holdMarker_ = marker; }
-    // How many connections are being held.
+    // How many connections are being held, their clients still waiting.
     qsizetype held() const {
         return std::count_if(connections_.cbegin(), connections_.cend(),
                              [](const auto& c) { return c->holding; });
@@ -89,9 +89,9 @@ private:
     }
 
     struct Connection {
-        QByteArray sent;        // every byte the client sent
-        bool holding = false;   // held back by hold()
-        QByteArray pending;     // what waits for release()
+        QByteArray sent;      // every byte the client sent
+        bool holding = false; // held back by hold()
+        QByteArray pending;   // what waits for release()
         QPointer<QTcpSocket> upstream;
     };
 
@@ -103,8 +103,12 @@ private:
             connections_ << c;
             connect(client, &QTcpSocket::readyRead, upstream, [this, client, upstream, c] {
                 const QByteArray data = client->readAll();
+                // Only what comes now is looked at (with enough before it for a marker cut
+                // in two): a connection kept alive may have carried the marker long before.
+                const qsizetype from =
+                    std::max<qsizetype>(0, c->sent.size() - holdMarker_.size() + 1);
                 c->sent.append(data);
-                if (!holdMarker_.isEmpty() && c->sent.contains(holdMarker_))
+                if (!holdMarker_.isEmpty() && c->sent.indexOf(holdMarker_, from) >= 0)
                     c->holding = true;
                 if (c->holding)
                     c->pending.append(data);
@@ -115,6 +119,12 @@ private:
                     [client, upstream] { client->write(upstream->readAll()); });
             connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
             connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
+            // A client that goes away while held is held no more: its request, which it will
+            // send again on a connection of its own if it still wants an answer, is dropped.
+            connect(client, &QTcpSocket::disconnected, client, [c] {
+                c->holding = false;
+                c->pending.clear();
+            });
             connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
         }
     }
