@@ -115,38 +115,28 @@ public:
     GbkPairs() : pairs_(kLeads * 256) {
         UErrorCode err = U_ZERO_ERROR;
         Converter cnv(ucnv_open("gbk", &err));
-        if (U_FAILURE(err))
-            return;
         // Second bytes outside 40..FE, and 7F, make no pair: ICU gives them back.
         constexpr int kSeconds = 0xFE - 0x40; // 40..FE but 7F
-        std::array<char, 2 * kSeconds> in;
         std::array<uchar, kSeconds> second;
         for (int b = 0x40, n = 0; b <= 0xFE; ++b)
             if (b != 0x7F)
                 second[size_t(n++)] = uchar(b);
         // One row of pairs at a time, all with the same lead. A byte gives at most one unit.
+        std::array<char, 2 * kSeconds> in;
         std::array<UChar, 2 * kSeconds> units;
-        std::array<int32_t, 2 * kSeconds> offsets;
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
             for (size_t n = 0; n < second.size(); ++n) {
                 in[2 * n] = char(lead);
                 in[2 * n + 1] = char(second[n]);
             }
+            // Once ICU has failed, its opening of the converter included, it converts nothing.
             UChar* t = units.data();
             const char* s = in.data();
-            ucnv_toUnicode(cnv.get(), &t, t + units.size(), &s, s + in.size(), offsets.data(), true,
-                           &err);
-            if (U_FAILURE(err))
-                return;
-            // A row counts when every pair gave exactly one unit, from its own first byte;
-            // otherwise its pairs are left to ICU.
-            const size_t count = size_t(t - units.data());
-            bool whole = count == second.size();
-            for (size_t i = 0; whole && i < count; ++i)
-                whole = offsets[i] == int32_t(2 * i);
-            if (!whole)
+            ucnv_toUnicode(cnv.get(), &t, t + units.size(), &s, s + in.size(), nullptr, true, &err);
+            // A row counts when each pair gave one unit; otherwise its pairs are left to ICU.
+            if (size_t(t - units.data()) != second.size())
                 continue;
-            for (size_t i = 0; i < count; ++i) {
+            for (size_t i = 0; i < second.size(); ++i) {
                 Utf8Char& c = pairs_[size_t((lead - 0x81) * 256 + second[i])];
                 int32_t n = 0;
                 U8_APPEND_UNSAFE(c.bytes, n, units[i]);
