@@ -430,9 +430,9 @@ void TestFetch::utf8DecoderGivesTheSameText() {
 }
 
 void TestFetch::utf8DecoderOnEveryGbkPair() {
-    // Every two-byte sequence that starts outside ASCII, at the end of the input and before both
-    // a short and a long ASCII run: the stretch the decoder hands on must end where ICU's
-    // characters end.
+    // Every two-byte sequence that starts outside ASCII, at the end of the input (alone and after
+    // a byte that is no character) and before both a short and a long ASCII run: the stretch
+    // the decoder hands on must end where ICU's characters end.
     const QByteArray shortRun("<a");
     const QByteArray longRun = QByteArray("<a href=\"").repeated(5);
     int differing = 0;
@@ -443,7 +443,8 @@ void TestFetch::utf8DecoderOnEveryGbkPair() {
             // the pair's first byte still starts a character.
             for (const QByteArray& bytes :
                  {pair, pair + shortRun, pair + longRun, "x" + pair + longRun + pair,
-                  "\x80" + pair + longRun, "\xFF" + pair + longRun}) {
+                  "\x80" + pair + longRun, "\xFF" + pair + longRun, "\x80" + pair,
+                  "\xFF" + pair}) {
                 const QByteArray expected =
                     EncodingConvertor(bytes, QStringLiteral("gbk")).toUtf8();
                 if (EncodingConvertorUtf8(bytes, QStringLiteral("gbk")) != expected &&

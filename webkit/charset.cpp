@@ -297,21 +297,14 @@ QByteArray GbkCodec::encode(QChar c) {
 }
 
 QString GbkCodec::decode(int code) {
-    char bytes[2];
-    int n = 0;
-    if (code > 0xFF) {
-        bytes[n++] = char((code >> 8) & 0xFF);
-        bytes[n++] = char(code & 0xFF);
-    } else {
-        bytes[n++] = char(code & 0xFF);
-    }
     if (!d->cnv)
         return QStringLiteral("?");
+    const char bytes[2] = {char((code >> 8) & 0xFF), char(code & 0xFF)};
     UChar out[4];
     UErrorCode err = U_ZERO_ERROR;
     ucnv_resetToUnicode(d->cnv.get());
-    int32_t m = ucnv_toUChars(d->cnv.get(), out, 4, bytes, n, &err);
-    if (U_FAILURE(err) || m != 1 || out[0] == 0xFFFD || out[0] == 0x1A)
+    const int32_t m = ucnv_toUChars(d->cnv.get(), out, 4, bytes, 2, &err);
+    if (U_FAILURE(err) || m != 1 || out[0] == 0xFFFD)
         return QStringLiteral("?");
     return QString(QChar(out[0]));
 }

@@ -29,7 +29,8 @@ public:
     GbkCodec& operator=(const GbkCodec&) = delete;
 
     QByteArray encode(QChar c);
-    // The character of a one- or two-byte GBK code; "?" when the code is no GBK character.
+    // The character of a two-byte GBK code (lead byte times 256 plus trail byte); "?" when the
+    // code is no GBK character, a code below 0x100 or above 0xFFFF included.
     QString decode(int code);
 
 private:
