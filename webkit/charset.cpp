@@ -304,7 +304,8 @@ QString GbkCodec::decode(int code) {
     UErrorCode err = U_ZERO_ERROR;
     ucnv_resetToUnicode(d->cnv.get());
     const int32_t m = ucnv_toUChars(d->cnv.get(), out, 4, bytes, 2, &err);
-    if (U_FAILURE(err) || m != 1 || out[0] == 0xFFFD)
+    // A code that is no character gives two units: ICU's substitute and the trail byte.
+    if (U_FAILURE(err) || m != 1)
         return QStringLiteral("?");
     return QString(QChar(out[0]));
 }
