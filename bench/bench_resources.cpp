@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -102,7 +103,9 @@ int measureView(const QString& address) {
 }
 
 int measurePortal() {
-    portal::Form1 form;
+    std::optional<portal::Form1> made;
+    webkit::withHelpersReturningLargeBlocks([&] { made.emplace(); }); // as corvale starts
+    portal::Form1& form = *made;
     form.setPlayerPath(QString());
     form.show();
     pageLoaded(form.WebBrowser1);

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <optional>
+
 namespace {
 
 QString usageText() {
@@ -68,8 +70,9 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     const auto app = webkit::openDisplay<QApplication>(qtArgc, qtArgv);
 
-    lumetta::pellion window(commandLine);
-    window.Form_Load();
-    window.show();
+    std::optional<lumetta::pellion> window;
+    webkit::withHelpersReturningLargeBlocks([&] { window.emplace(commandLine); });
+    window->Form_Load();
+    window->show();
     return app->exec();
 }

@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -93,9 +94,10 @@ int main(int argc, char** argv) {
     }
 
     const auto app = webkit::openDisplay<QApplication>(qtArgc, qtArgv);
-    portal::Form1 form;
+    std::optional<portal::Form1> form;
+    webkit::withHelpersReturningLargeBlocks([&] { form.emplace(); });
     if (qgetenv("CORVALE_TRACE") == "1")
-        new StartTrace(form, clock);
-    form.show();
+        new StartTrace(*form, clock);
+    form->show();
     return app->exec();
 }

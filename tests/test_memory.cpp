@@ -1,4 +1,4 @@
-// The malloc setting the programs hand on to QtWebEngine's helper processes.
+// The malloc setting the programs hand on to QtWebEngine's helper processes, and only to them.
 #include "webkit/memory.h"
 
 #include <QTest>
@@ -6,13 +6,13 @@
 class TestMemory : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void helpersInheritTheThreshold_data();
-    void helpersInheritTheThreshold();
+    void helpersAloneInheritTheThreshold_data();
+    void helpersAloneInheritTheThreshold();
 };
 
-void TestMemory::helpersInheritTheThreshold_data() {
+void TestMemory::helpersAloneInheritTheThreshold_data() {
     QTest::addColumn<QByteArray>("before"); // empty: not set at all
-    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("during");
     const QByteArray ours("glibc.malloc.mmap_threshold=131072");
     QTest::newRow("unset") << QByteArray() << ours;
     QTest::newRow("other tunables kept")
@@ -22,18 +22,22 @@ void TestMemory::helpersInheritTheThreshold_data() {
         << QByteArray("glibc.malloc.mmap_threshold=4096:glibc.malloc.arena_max=2");
 }
 
-void TestMemory::helpersInheritTheThreshold() {
+void TestMemory::helpersAloneInheritTheThreshold() {
     QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, during);
     if (before.isEmpty())
         qunsetenv("GLIBC_TUNABLES");
     else
         qputenv("GLIBC_TUNABLES", before);
-    webkit::helpersReturnLargeBlocks();
-    QCOMPARE(qgetenv("GLIBC_TUNABLES"), after);
-    // Twice changes nothing more.
-    webkit::helpersReturnLargeBlocks();
-    QCOMPARE(qgetenv("GLIBC_TUNABLES"), after);
+    int calls = 0;
+    webkit::withHelpersReturningLargeBlocks([&] {
+        ++calls;
+        QCOMPARE(qgetenv("GLIBC_TUNABLES"), during);
+    });
+    QCOMPARE(calls, 1);
+    // Programs started afterwards find the environment as it was.
+    QCOMPARE(qEnvironmentVariableIsSet("GLIBC_TUNABLES"), !before.isEmpty());
+    QCOMPARE(qgetenv("GLIBC_TUNABLES"), before);
 }
 
 QTEST_GUILESS_MAIN(TestMemory)

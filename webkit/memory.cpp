@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace webkit {
@@ -14,22 +15,28 @@ constexpr int kMapThreshold = 128 * 1024;
 
 } // namespace
 
-void helpersReturnLargeBlocks() {
-    // glibc reads its tunables when a process starts: QtWebEngine's helpers, started later,
-    // find it in the environment they inherit. A threshold the user has set stays.
+void withHelpersReturningLargeBlocks(const std::function<void()>& startWeb) {
+    // glibc reads its tunables when a process starts: the helpers find the setting in the
+    // environment they inherit. A threshold the user has set stays; whatever was there before
+    // is put back afterwards, so that no other program started later inherits the setting.
     const char* set = std::getenv("GLIBC_TUNABLES");
-    std::string tunables = set ? set : "";
-    if (tunables.find("glibc.malloc.mmap_threshold=") != std::string::npos)
-        return;
-    if (!tunables.empty())
-        tunables += ':';
-    tunables += "glibc.malloc.mmap_threshold=" + std::to_string(kMapThreshold);
-    setenv("GLIBC_TUNABLES", tunables.c_str(), 1);
+    const std::optional<std::string> before = set ? std::optional<std::string>(set) : std::nullopt;
+    std::string tunables = before.value_or("");
+    if (tunables.find("glibc.malloc.mmap_threshold=") == std::string::npos) {
+        if (!tunables.empty())
+            tunables += ':';
+        tunables += "glibc.malloc.mmap_threshold=" + std::to_string(kMapThreshold);
+        setenv("GLIBC_TUNABLES", tunables.c_str(), 1);
+    }
+    startWeb();
+    if (before)
+        setenv("GLIBC_TUNABLES", before->c_str(), 1);
+    else
+        unsetenv("GLIBC_TUNABLES");
 }
 
 void returnLargeBlocksWhenFreed() {
     mallopt(M_MMAP_THRESHOLD, kMapThreshold);
-    helpersReturnLargeBlocks();
 }
 
 void keepLargeBlocksUntilReturned() {
@@ -38,7 +45,6 @@ void keepLargeBlocksUntilReturned() {
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     // Setting the threshold fixes the trim threshold too; free memory stays until a burst ends.
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-    helpersReturnLargeBlocks();
 }
 
 void returnFreedMemory() {

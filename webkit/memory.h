@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace webkit {
 
 // Makes every large memory block go back to the system as soon as it is freed. The programs
@@ -16,11 +18,13 @@ void returnLargeBlocksWhenFreed();
 // burst is over, through returnFreedMemory(). Called first thing in main().
 void keepLargeBlocksUntilReturned();
 
-// QtWebEngine's helper processes, started after this, map every large block and unmap it when
-// freed, whatever the program does in its own process: the page's renderer receives the page
-// bridge's script, a megabyte after a search of 10,000 links, and would otherwise keep the heap
-// it passed through. Both functions above call it; the programs' children inherit it too.
-void helpersReturnLargeBlocks();
+// Runs `startWeb`, which makes the program's first web view and with it QtWebEngine's helper
+// processes, with a fixed mmap threshold in GLIBC_TUNABLES: the helpers map every large block
+// and unmap it when freed. The page's renderer receives the page bridge's script, a megabyte
+// after a search of 10,000 links, and would otherwise keep the heap it passed through. The
+// environment is as it was once `startWeb` returns; renderers started later are forked from
+// the helpers and keep the setting.
+void withHelpersReturningLargeBlocks(const std::function<void()>& startWeb);
 
 // Gives every free page of every heap back to the system: at the end of a search.
 void returnFreedMemory();
