@@ -297,17 +297,10 @@ QByteArray GbkCodec::encode(QChar c) {
 }
 
 QString GbkCodec::decode(int code) {
-    if (!d->cnv)
-        return QStringLiteral("?");
-    const char bytes[2] = {char((code >> 8) & 0xFF), char(code & 0xFF)};
-    UChar out[4];
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_resetToUnicode(d->cnv.get());
-    const int32_t m = ucnv_toUChars(d->cnv.get(), out, 4, bytes, 2, &err);
-    // A code that is no character gives two units: ICU's substitute and the trail byte.
-    if (U_FAILURE(err) || m != 1)
-        return QStringLiteral("?");
-    return QString(QChar(out[0]));
+    // The pair table holds every two-byte code that is a character, as ICU decodes it.
+    const uchar lead = uchar((code >> 8) & 0xFF);
+    const Utf8Char c = isLead(lead) ? gbkPairs().at(lead, uchar(code & 0xFF)) : Utf8Char{{}, 0};
+    return c.size ? QString::fromUtf8(c.bytes, c.size) : QStringLiteral("?");
 }
 
 } // namespace webkit
