@@ -106,6 +106,7 @@ struct Utf8Char {
     char bytes[3];
     quint8 size;
 };
+static_assert(sizeof(Utf8Char) == 4);
 
 // The UTF-8 of every two-byte GBK sequence, by lead (81..FE) and second byte, as ICU decodes it:
 // filled from ICU at first use, a row of pairs with the same lead at a time, each pair a
@@ -146,7 +147,9 @@ public:
     }
 
     // The character that `lead` and `second` make, or one of size 0.
-    Utf8Char at(uchar lead, uchar second) const { return pairs_[(lead - 0x81) * 256 + second]; }
+    const Utf8Char& at(uchar lead, uchar second) const {
+        return pairs_[size_t((lead - 0x81) * 256 + second)];
+    }
     int held() const {
         return int(std::count_if(pairs_.begin(), pairs_.end(), [](Utf8Char c) { return c.size; }));
     }
@@ -182,9 +185,10 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             out.resize(std::max(out.size() * 2, used + n));
         return out.data() + used;
     };
+    static constexpr Utf8Char kNone{{}, 0};
     // The character the table holds at `q` (before `end`), or one of size 0.
-    auto pairAt = [&](const uchar* q) {
-        return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : Utf8Char{{}, 0};
+    auto pairAt = [&](const uchar* q) -> const Utf8Char& {
+        return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : kNone;
     };
     UChar pivot[4096];
     while (p < end) {
@@ -195,8 +199,10 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             p = ascii;
             continue;
         }
-        if (const Utf8Char c = pairAt(p); c.size) {
-            std::memcpy(room(3), c.bytes, 3);
+        if (const Utf8Char& c = pairAt(p); c.size) {
+            // The whole entry in one move: its size byte lands past the character, where what
+            // comes next overwrites it or the final size leaves it out.
+            std::memcpy(room(sizeof c), &c, sizeof c);
             used += c.size;
             p += 2;
             continue;
