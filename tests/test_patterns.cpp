@@ -205,6 +205,17 @@ void TestPatterns::fixedBeginningOfOtherPatterns_data() {
         << QByteArray("x\\.\\d\\.") << -1 << QStringLiteral("x.5.");
     QTest::newRow("escape first, then class")
         << QByteArray("\\/\\d") << -1 << QStringLiteral("/5");
+    // The beginning is looked for by its rarest byte: "z" here, found before the beginning too.
+    QTest::newRow("rarest byte elsewhere")
+        << QByteArray("xyz\\d") << -1 << QStringLiteral("zzz xyz xyz1 z");
+    QTest::newRow("beginning right after a false one")
+        << QByteArray("\\|ab") << -1 << QStringLiteral("||ab |x||ab");
+    // A match may end where the text ends, with its beginning right before.
+    QTest::newRow("beginning at the end") << QByteArray("ab\\d*") << -1 << QStringLiteral("ab1 ab");
+    QTest::newRow("all of it fixed") << QByteArray("a\\|b") << -1 << QStringLiteral("a|b a|ba|b");
+    // What follows the beginning sees the character before it.
+    QTest::newRow("word boundary after the beginning")
+        << QByteArray("ab\\b") << -1 << QStringLiteral("abc ab ab. xab");
     // The pattern is the first three characters of a longer text.
     QTest::newRow("part of a longer text") << QByteArray("abcX") << 3 << QStringLiteral("abc abcX");
 }

@@ -2,7 +2,9 @@
 
 #include <re2/re2.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace webkit {
 
@@ -25,22 +27,28 @@ RE2::Options options() {
 }
 
 // The literal text that every match of `pattern` begins with: its leading letters, digits and
-// escaped punctuation, up to the first other construct. Empty when the pattern has an
-// alternation or a group, which could offer another beginning.
-QByteArray literalPrefix(std::string_view pattern) {
+// escaped ASCII punctuation, up to the first other construct; and where in `pattern` the rest
+// begins. Empty when the pattern has an alternation or a group, which could offer another
+// beginning.
+struct LiteralPrefix {
+    QByteArray text;
+    size_t restAt = 0;
+};
+
+LiteralPrefix literalPrefix(std::string_view pattern) {
     for (size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '\\')
             ++i; // an escaped character stands for itself
         else if (pattern[i] == '(' || pattern[i] == '|')
             return {};
     }
-    QByteArray prefix;
+    LiteralPrefix prefix;
     size_t i = 0;
     while (i < pattern.size()) {
         const char c = pattern[i];
         char literal;
         size_t width = 1;
-        if (c == '\\' && i + 1 < pattern.size() && !std::isalnum(uchar(pattern[i + 1]))) {
+        if (c == '\\' && i + 1 < pattern.size() && std::ispunct(uchar(pattern[i + 1]))) {
             literal = pattern[i + 1];
             width = 2;
         } else if (std::isalnum(uchar(c))) {
@@ -52,18 +60,47 @@ QByteArray literalPrefix(std::string_view pattern) {
         const char after = i + width < pattern.size() ? pattern[i + width] : '\0';
         if (after == '?' || after == '*' || after == '+' || after == '{')
             break;
-        prefix += literal;
+        prefix.text += literal;
         i += width;
     }
+    prefix.restAt = i;
     return prefix;
+}
+
+// The byte of `prefix` least common in web pages, by its place in a list of bytes from the most
+// common on; a byte not listed is rarer than all that are.
+qsizetype rarestByte(const QByteArray& prefix) {
+    static constexpr std::string_view kCommonFirst =
+        " etaoinsrhldcu<>/=\"mpfgwyb.,:;-_'vk0123456789ETAOINSRHLDCUMPFGWYBVKxjqzXJQZ";
+    qsizetype rarest = 0;
+    size_t rarestRank = 0;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        const size_t rank = std::min(kCommonFirst.find(prefix[i]), kCommonFirst.size());
+        if (rank > rarestRank) {
+            rarest = i;
+            rarestRank = rank;
+        }
+    }
+    return rarest;
 }
 
 } // namespace
 
 Pattern::Pattern(std::string_view pattern)
     : re(std::make_unique<RE2>(re2::StringPiece(pattern.data(), pattern.size()), options())) {
-    if (re->ok())
-        prefix_.setPattern(literalPrefix(pattern));
+    if (!re->ok())
+        return;
+    const LiteralPrefix prefix = literalPrefix(pattern);
+    prefix_ = prefix.text;
+    rare_ = rarestByte(prefix_);
+    // A match is the beginning and a match of the rest right after it: walking only the rest
+    // spares the engine the beginning, which has been found already.
+    const std::string_view rest = pattern.substr(prefix.restAt);
+    if (!prefix_.isEmpty() && !rest.empty()) {
+        rest_ = std::make_unique<RE2>(re2::StringPiece(rest.data(), rest.size()), options());
+        if (!rest_->ok())
+            rest_.reset();
+    }
 }
 
 Pattern::~Pattern() = default;
@@ -72,20 +109,43 @@ bool Pattern::ok() const {
     return re->ok();
 }
 
+qsizetype Pattern::nextPrefix(QByteArrayView utf8, qsizetype from) const {
+    // memchr on the beginning's rarest byte runs far ahead of a general substring search, and
+    // the byte's rarity keeps the places where the rest of the beginning is compared few.
+    const qsizetype n = prefix_.size();
+    const qsizetype last = utf8.size() - (n - rare_); // the last place the rare byte can stand
+    for (qsizetype at = from + rare_; at <= last;) {
+        const void* hit = std::memchr(utf8.data() + at, prefix_[rare_], size_t(last - at + 1));
+        if (!hit)
+            return -1;
+        const qsizetype start = static_cast<const char*>(hit) - utf8.data() - rare_;
+        if (std::memcmp(utf8.data() + start, prefix_.constData(), size_t(n)) == 0)
+            return start;
+        at = start + rare_ + 1;
+    }
+    return -1;
+}
+
 bool Pattern::next(QByteArrayView utf8, qsizetype from, QByteArrayView* match) const {
     const re2::StringPiece input(utf8.data(), size_t(utf8.size()));
     size_t start = size_t(from);
-    if (!prefix_.pattern().isEmpty()) {
+    re2::StringPiece m;
+    if (!prefix_.isEmpty()) {
         // No match can begin before the next place its fixed beginning stands.
-        const qsizetype at = prefix_.indexIn(utf8.data(), utf8.size(), from);
+        const qsizetype at = nextPrefix(utf8, from);
         if (at < 0)
             return false;
         start = size_t(at);
+        // Most often a match begins right there; then the rest matches right after it.
+        if (rest_ && rest_->Match(input, start + size_t(prefix_.size()), input.size(),
+                                  RE2::ANCHOR_START, &m, 1)) {
+            *match = QByteArrayView(utf8.data() + start, prefix_.size() + qsizetype(m.size()));
+            return true;
+        }
     }
-    re2::StringPiece m;
-    // Most often a match begins right there, and an anchored search finds it at half the cost;
-    // otherwise the search goes on from there as usual.
-    if (!re->Match(input, start, input.size(), RE2::ANCHOR_START, &m, 1) &&
+    // Without a rest to try, an anchored search there finds most matches at half the cost of a
+    // search from there on; that search finds a match wherever further on it begins.
+    if ((rest_ || !re->Match(input, start, input.size(), RE2::ANCHOR_START, &m, 1)) &&
         !re->Match(input, start, input.size(), RE2::UNANCHORED, &m, 1))
         return false;
     *match = QByteArrayView(m.data(), qsizetype(m.size()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArrayMatcher>
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -49,10 +49,16 @@ public:
 private:
     // The next match at or after `from`, or false.
     bool next(QByteArrayView utf8, qsizetype from, QByteArrayView* match) const;
+    // Where the fixed beginning next stands at or after `from`, or -1.
+    qsizetype nextPrefix(QByteArrayView utf8, qsizetype from) const;
 
     std::unique_ptr<re2::RE2> re;
     // What every match begins with, as far as the pattern says so plainly; may be empty.
-    QByteArrayMatcher prefix_;
+    QByteArray prefix_;
+    // The byte of prefix_ that is looked for first: the one least common in web pages.
+    qsizetype rare_ = 0;
+    // The pattern after its fixed beginning, or null when the beginning is all of it.
+    std::unique_ptr<re2::RE2> rest_;
 };
 
 } // namespace webkit
