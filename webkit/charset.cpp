@@ -199,12 +199,20 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             p = ascii;
             continue;
         }
-        if (const Utf8Char& c = pairAt(p); c.size) {
-            // The whole entry in one move: its size byte lands past the character, where what
-            // comes next overwrites it or the final size leaves it out.
-            std::memcpy(room(sizeof c), &c, sizeof c);
-            used += c.size;
-            p += 2;
+        if (pairAt(p).size) {
+            // A run of characters the table holds, each written as a whole entry in one move:
+            // its size byte lands past the character, where what comes next overwrites it or
+            // the final size leaves it out. Two bytes in make at most three out, and the run
+            // ends before the last byte.
+            char* const first = room((end - p) / 2 * 3 + 1);
+            char* o = first;
+            do {
+                const Utf8Char& c = table.at(p[0], p[1]);
+                std::memcpy(o, &c, sizeof c);
+                o += c.size;
+                p += 2;
+            } while (p < end && pairAt(p).size);
+            used += o - first;
             continue;
         }
         // From bytes that make no character in the table to the next long ASCII run or the
