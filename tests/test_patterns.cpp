@@ -154,6 +154,9 @@ void TestPatterns::quickSearchAgreesWithAPlainScan_data() {
         << QStringLiteral("ed2k://|file|a\" ed2k://|file|x|y \"<a href=\"%1\">").arg(a);
     QTest::newRow("beginning inside a link")
         << QStringLiteral("ed2k://|file|ed2k://|file|ab|1|a|/\"ed2k://|file|ed2k://|file|\"");
+    // The escaped ":" of the beginning is no longer part of what follows it.
+    QTest::newRow("beginning's character twice")
+        << QStringLiteral("ed2k:://|file|ab|1|a|/\" ed2k://|file|ab|1|a|/\"");
     QTest::newRow("quote as first name character") << QStringLiteral("ed2k://|file|\"ab|1|a|/\"");
     QTest::newRow("beyond the basic plane")
         << QStringLiteral("ed2k://|file|😀|1|a|/\" ed2k://|file|😀😀|1|a|/\" 电影ed2k://|file|电影.mkv|5|h|/");
@@ -210,8 +213,10 @@ void TestPatterns::fixedBeginningOfOtherPatterns_data() {
         << QByteArray("xyz\\d") << -1 << QStringLiteral("zzz xyz xyz1 z");
     QTest::newRow("beginning right after a false one")
         << QByteArray("\\|ab") << -1 << QStringLiteral("||ab |x||ab");
-    // A match may end where the text ends, with its beginning right before.
-    QTest::newRow("beginning at the end") << QByteArray("ab\\d*") << -1 << QStringLiteral("ab1 ab");
+    // What follows the beginning may begin the same way (it is matched right after the first
+    // beginning, not after a second), and a match may end where the text ends.
+    QTest::newRow("beginning at the end")
+        << QByteArray("ab\\d*") << -1 << QStringLiteral("ab1 abab2 ab");
     QTest::newRow("all of it fixed") << QByteArray("a\\|b") << -1 << QStringLiteral("a|b a|ba|b");
     // What follows the beginning sees the character before it.
     QTest::newRow("word boundary after the beginning")
