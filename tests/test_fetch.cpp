@@ -418,9 +418,10 @@ void TestFetch::utf8DecoderGivesTheSameText_data() {
     // Bytes that are no GBK character each become a replacement character of three UTF-8
     // bytes: the output outgrows the room first made for it.
     QTest::newRow("no characters at all") << QByteArray(3000, '\xFF') << "gbk";
-    // Then a long run of characters, which finds the room taken and has to make more.
+    // Then, past a long ASCII run, a long run of characters, which finds the room taken and has
+    // to make more.
     QTest::newRow("no characters, then many")
-        << QByteArray(3000, '\xFF') + cn.repeated(3000) << "gbk";
+        << QByteArray(3000, '\xFF') + longAscii + cn.repeated(3000) << "gbk";
 }
 
 void TestFetch::utf8DecoderGivesTheSameText() {
