@@ -217,6 +217,12 @@ void TestPatterns::fixedBeginningOfOtherPatterns_data() {
         << QByteArray("xyz\\d") << -1 << QStringLiteral("zzz xyz xyz1 z");
     QTest::newRow("beginning right after a false one")
         << QByteArray("\\|ab") << -1 << QStringLiteral("||ab |x||ab");
+    // So common a rarest byte that the general search takes over, right after the last place
+    // where the beginning was not.
+    QTest::newRow("rarest byte everywhere")
+        << QByteArray("\\|ab") << -1 << QString(66, u'|') + QStringLiteral("ab ||ab");
+    QTest::newRow("rarest byte everywhere, then the beginning")
+        << QByteArray("\\|ab\\d*") << -1 << QString(70, u'|') + QStringLiteral("ab1");
     // What follows the beginning may begin the same way (it is matched right after the first
     // beginning, not after a second), and a match may end where the text ends.
     QTest::newRow("beginning at the end")

@@ -93,6 +93,7 @@ Pattern::Pattern(std::string_view pattern)
     const LiteralPrefix prefix = literalPrefix(pattern);
     prefix_ = prefix.text;
     rare_ = rarestByte(prefix_);
+    matcher_.setPattern(prefix_);
     // A match is the beginning and a match of the rest right after it: walking only the rest
     // spares the engine the beginning, which has been found already.
     const std::string_view rest = pattern.substr(prefix.restAt);
@@ -111,16 +112,22 @@ bool Pattern::ok() const {
 
 qsizetype Pattern::nextPrefix(QByteArrayView utf8, qsizetype from) const {
     // memchr on the beginning's rarest byte runs far ahead of a general substring search, and
-    // the byte's rarity keeps the places where the rest of the beginning is compared few.
+    // the byte's rarity keeps the places where the rest of the beginning is compared few. On a
+    // text where the byte is common after all, the general search takes over.
+    constexpr qsizetype kFalseHitsAllowed = 64;
     const qsizetype n = prefix_.size();
     const qsizetype last = utf8.size() - (n - rare_); // the last place the rare byte can stand
+    qsizetype falseHits = 0;
     for (qsizetype at = from + rare_; at <= last;) {
         const void* hit = std::memchr(utf8.data() + at, prefix_[rare_], size_t(last - at + 1));
         if (!hit)
             return -1;
         const qsizetype start = static_cast<const char*>(hit) - utf8.data() - rare_;
-        if (std::memcmp(utf8.data() + start, prefix_.constData(), size_t(n)) == 0)
+        if (utf8[start] == prefix_[0] &&
+            std::memcmp(utf8.data() + start, prefix_.constData(), size_t(n)) == 0)
             return start;
+        if (++falseHits > kFalseHitsAllowed && falseHits * 16 > start - from)
+            return matcher_.indexIn(utf8.data(), utf8.size(), start + 1);
         at = start + rare_ + 1;
     }
     return -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayMatcher>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,8 @@ private:
     QByteArray prefix_;
     // The byte of prefix_ that is looked for first: the one least common in web pages.
     qsizetype rare_ = 0;
+    // The general search for prefix_, for texts where its rarest byte is common after all.
+    QByteArrayMatcher matcher_;
     // The pattern after its fixed beginning, or null when the beginning is all of it.
     std::unique_ptr<re2::RE2> rest_;
 };
