@@ -125,9 +125,20 @@ bool painted(QWebEngineView* view) {
 }
 
 bool loadPage(QWebEngineView* view, const QString& url) {
+    // A load the window started may still be under way and end first (a search loads the
+    // vendor's search page): the load counts once a load has ended with this address's
+    // document loaded in the view.
     QSignalSpy finished(view, &QWebEngineView::loadFinished);
     view->load(QUrl(url));
-    return finished.wait(20000) && finished.last().at(0).toBool();
+    for (qsizetype seen = 0;;) {
+        if (finished.size() == seen && !finished.wait(20000))
+            return false;
+        seen = finished.size();
+        if (finished.last().at(0).toBool() &&
+            js(view, QStringLiteral("location.href + ' ' + document.readyState")).toString() ==
+                url + QStringLiteral(" complete"))
+            return true;
+    }
 }
 
 } // namespace
