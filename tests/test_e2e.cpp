@@ -63,6 +63,12 @@ QList<QByteArray> playerHelperEnvironments() {
     while (!todo.isEmpty()) {
         const qint64 pid = todo.takeFirst();
         todo += children.values(pid);
+        // Only QtWebEngine's helpers: the engine also starts other programs later on, such as
+        // dbus-launch, which the setting is not meant for.
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly) ||
+            !cmdline.readAll().split('\0').value(0).endsWith("/QtWebEngineProcess"))
+            continue;
         QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
         if (environ.open(QIODevice::ReadOnly))
             environments << environ.readAll();
