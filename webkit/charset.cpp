@@ -107,6 +107,7 @@ struct Utf8Char {
     quint8 size;
 };
 static_assert(sizeof(Utf8Char) == 4);
+constexpr Utf8Char kNone{{}, 0}; // no character
 
 // The UTF-8 of every two-byte GBK sequence, by lead (81..FE) and second byte, as ICU decodes it:
 // filled from ICU at first use, a row of pairs with the same lead at a time, each pair a
@@ -185,7 +186,6 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             out.resize(std::max(out.size() * 2, used + n));
         return out.data() + used;
     };
-    static constexpr Utf8Char kNone{{}, 0};
     // The character the table holds at `q` (before `end`), or one of size 0.
     auto pairAt = [&](const uchar* q) -> const Utf8Char& {
         return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : kNone;
@@ -313,7 +313,7 @@ QByteArray GbkCodec::encode(QChar c) {
 QString GbkCodec::decode(int code) {
     // The pair table holds every two-byte code that is a character, as ICU decodes it.
     const uchar lead = uchar((code >> 8) & 0xFF);
-    const Utf8Char c = isLead(lead) ? gbkPairs().at(lead, uchar(code & 0xFF)) : Utf8Char{{}, 0};
+    const Utf8Char& c = isLead(lead) ? gbkPairs().at(lead, uchar(code & 0xFF)) : kNone;
     return c.size ? QString::fromUtf8(c.bytes, c.size) : QStringLiteral("?");
 }
 
