@@ -206,12 +206,12 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             // ends before the last byte.
             char* const first = room((end - p) / 2 * 3 + 1);
             char* o = first;
+            const Utf8Char* c = &pairAt(p);
             do {
-                const Utf8Char& c = table.at(p[0], p[1]);
-                std::memcpy(o, &c, sizeof c);
-                o += c.size;
+                std::memcpy(o, c, sizeof *c);
+                o += c->size;
                 p += 2;
-            } while (p < end && pairAt(p).size);
+            } while (p < end && (c = &pairAt(p))->size);
             used += o - first;
             continue;
         }
