@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace webkit {
 
@@ -163,14 +164,20 @@ QStringList Pattern::matchAll(QByteArrayView utf8) const {
     QStringList out;
     if (!re->ok())
         return out;
+    // All matches are found first and become texts afterwards. On a large page this is faster
+    // than making each text as its match is found, as each loop then runs undisturbed.
+    std::vector<QByteArrayView> found;
     QByteArrayView match;
     qsizetype pos = 0;
     while (pos <= utf8.size() && next(utf8, pos, &match)) {
-        out << QString::fromUtf8(match);
+        found.push_back(match);
         const qsizetype end = match.data() - utf8.data() + match.size();
         // None of our patterns matches the empty text, but never loop on one that would.
         pos = match.isEmpty() ? end + 1 : end;
     }
+    out.reserve(qsizetype(found.size()));
+    for (QByteArrayView m : found)
+        out << QString::fromUtf8(m);
     return out;
 }
 
