@@ -199,14 +199,13 @@ std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype
             p = ascii;
             continue;
         }
-        if (pairAt(p).size) {
+        if (const Utf8Char* c = &pairAt(p); c->size) {
             // A run of characters the table holds, each written as a whole entry in one move:
             // its size byte lands past the character, where what comes next overwrites it or
             // the final size leaves it out. Two bytes in make at most three out, and the run
             // ends before the last byte.
             char* const first = room((end - p) / 2 * 3 + 1);
             char* o = first;
-            const Utf8Char* c = &pairAt(p);
             do {
                 std::memcpy(o, c, sizeof *c);
                 o += c->size;
