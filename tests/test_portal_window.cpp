@@ -125,20 +125,19 @@ bool painted(QWebEngineView* view) {
 }
 
 bool loadPage(QWebEngineView* view, const QString& url) {
-    // A load the window started may still be under way and end first (a search loads the
-    // vendor's search page): the load counts once a load has ended with this address's
-    // document loaded in the view.
+    // A load the window started may still be under way (a search loads the vendor's search
+    // page). The new load supersedes it, and WebEngine may then report the two as one, with a
+    // single loadFinished that comes before the new document is complete. So the load counts
+    // once a load has ended and the view holds this address's document, complete.
     QSignalSpy finished(view, &QWebEngineView::loadFinished);
     view->load(QUrl(url));
-    for (qsizetype seen = 0;;) {
-        if (finished.size() == seen && !finished.wait(20000))
-            return false;
-        seen = finished.size();
-        if (finished.last().at(0).toBool() &&
-            js(view, QStringLiteral("location.href + ' ' + document.readyState")).toString() ==
-                url + QStringLiteral(" complete"))
-            return true;
-    }
+    return QTest::qWaitFor(
+        [&] {
+            return !finished.isEmpty() &&
+                   js(view, QStringLiteral("location.href + ' ' + document.readyState"))
+                           .toString() == url + QStringLiteral(" complete");
+        },
+        20000);
 }
 
 } // namespace
