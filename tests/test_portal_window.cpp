@@ -124,6 +124,12 @@ bool painted(QWebEngineView* view) {
                            10000);
 }
 
+// Whether the view holds the document at url and has loaded it completely, as the page says.
+bool holdsComplete(QWebEngineView* view, const QString& url) {
+    return js(view, QStringLiteral("location.href + ' ' + document.readyState")).toString() ==
+           url + QStringLiteral(" complete");
+}
+
 bool loadPage(QWebEngineView* view, const QString& url) {
     // A load the window started may still be under way (a search loads the vendor's search
     // page). The new load supersedes it, and WebEngine may then report the two as one, with a
@@ -131,13 +137,7 @@ bool loadPage(QWebEngineView* view, const QString& url) {
     // once a load has ended and the view holds this address's document, complete.
     QSignalSpy finished(view, &QWebEngineView::loadFinished);
     view->load(QUrl(url));
-    return QTest::qWaitFor(
-        [&] {
-            return !finished.isEmpty() &&
-                   js(view, QStringLiteral("location.href + ' ' + document.readyState"))
-                           .toString() == url + QStringLiteral(" complete");
-        },
-        20000);
+    return QTest::qWaitFor([&] { return !finished.isEmpty() && holdsComplete(view, url); }, 20000);
 }
 
 } // namespace
@@ -223,12 +223,7 @@ std::unique_ptr<Form1> TestPortalWindow::open() {
 
 bool TestPortalWindow::startPageLoaded(Form1& f) {
     // The load may have ended before anyone listened; the page's own state tells.
-    return QTest::qWaitFor(
-        [&] {
-            return js(f.WebBrowser1, QStringLiteral("location.href + ' ' + document.readyState"))
-                       .toString() == kRoot + QStringLiteral(" complete");
-        },
-        20000);
+    return QTest::qWaitFor([&] { return holdsComplete(f.WebBrowser1, kRoot); }, 20000);
 }
 
 QList<QStringList> TestPortalWindow::recorded() const {
