@@ -77,6 +77,7 @@ private Q_SLOTS:
     void emptyKeywordMessages();
     void siteSearchInEveryMode();
     void linkSearchFillsTheList();
+    void aLinkHoldingAStarStaysOneRow();
     void linkSearchOverTheStandInCatalogue();
     void noResultsBanner();
     void searchModeButtonWithAKeyword();
@@ -390,6 +391,28 @@ void TestPortalSearch::linkSearchFillsTheList() {
     QCOMPARE(rowTexts(f.ListView1, 1), QStringList({"2", "Big.One.mkv", " 4.4G", "mkv"}));
     QCOMPARE(rowTexts(f.ListView1, 2), QStringList({"3", "q.avi", " 1.2G", "avi"}));
     QCOMPARE(f.edurl(), page[0] + "*" + page[1] + "*" + q + "*");
+}
+
+// A link in plain answer text may hold "*", the character that joins the links in edurl. The
+// list keeps each link whole: one row, and the whole link handed to the player.
+void TestPortalSearch::aLinkHoldingAStarStaysOneRow() {
+    Form1& f = *form;
+    const QString starred = QStringLiteral("ed2k://|file|a*b.avi|1|H|/");
+    const QString quoted = link(QStringLiteral("c.avi"));
+    web.route(kSearch + QStringLiteral("star+ed2k"),
+              QStringLiteral("<p>%1</p>").arg(starred).toUtf8() + attrs({quoted}), 200,
+              QStringLiteral("gbk"));
+    QTest::mouseClick(f.Image3, Qt::LeftButton);
+    type(QStringLiteral("star"));
+    enter();
+    QTRY_VERIFY_WITH_TIMEOUT(searchEnded() && f.ListView1->rowCount() > 0, 20000);
+    QCOMPARE(f.ListView1->rowCount(), 2);
+    QCOMPARE(rowTexts(f.ListView1, 0), QStringList({"1", "a*b.avi", " 0M", "avi"}));
+    QCOMPARE(rowTexts(f.ListView1, 1), QStringList({"2", "c.avi", " 700M", "avi"}));
+    QCOMPARE(f.edurl(), starred + "*" + quoted + "*");
+    QTest::mouseDClick(f.ListView1->viewport(), Qt::LeftButton, {},
+                       f.ListView1->rowRect(0).center());
+    QTRY_COMPARE(recorded(), QList<QStringList>({{starred}}));
 }
 
 void TestPortalSearch::linkSearchOverTheStandInCatalogue() {

@@ -6,8 +6,10 @@
 namespace webkit {
 
 // Decodes bytes in the charset named by `encoding` (an ICU converter name such as "gbk" or
-// "utf-8"). Returns the empty text when the name is unknown or empty. A leading UTF-8
-// byte-order mark is skipped; invalid byte sequences become replacement characters.
+// "utf-8"). Returns the empty text when the name is unknown or empty. When the charset is UTF-8,
+// a leading UTF-8 byte-order mark is skipped; in any other charset (GBK among them) the same
+// three bytes are decoded as that charset reads them. Invalid byte sequences become
+// replacement characters.
 QString EncodingConvertor(const QByteArray& content, const QString& encoding);
 
 // The same text as EncodingConvertor gives, as UTF-8 bytes: for callers that only search a page
