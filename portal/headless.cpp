@@ -1,5 +1,6 @@
 #include "portal/headless.h"
 
+#include "portal/ed2klink.h"
 #include "portal/search.h"
 
 #include <QCoreApplication>
@@ -26,25 +27,16 @@ QString cell(QString text) {
     return text;
 }
 
-bool isDecimal(QStringView text) {
-    if (text.isEmpty())
-        return false;
-    for (QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
 // The size and hash fields of a link as one key, the size without leading zeros and the hash in
 // lower case; empty when the link has no decimal size or no hash.
 QString fileKey(const QString& link) {
-    const QStringList fields = link.split(QLatin1Char('|'));
-    if (fields.size() < 5 || !isDecimal(fields[3]) || fields[4].isEmpty())
+    const Ed2kLink fields = Ed2kLink::parse(link);
+    auto size = fields.decimalSize();
+    if (!size || !fields.hash || fields.hash->isEmpty())
         return {};
-    QStringView size(fields[3]);
-    while (size.size() > 1 && size.front() == QLatin1Char('0'))
-        size = size.sliced(1);
-    return size.toString() + QLatin1Char('|') + fields[4].toLower();
+    while (size->size() > 1 && size->front() == u'0')
+        size = size->sliced(1);
+    return size->toString() + QLatin1Char('|') + fields.hash->toString().toLower();
 }
 
 } // namespace
@@ -165,11 +157,11 @@ QList<SearchRow> searchRows(const QStringList& links, const QStringList& sources
 }
 
 QJsonValue sizeInBytes(const QString& link) {
-    const QStringList fields = link.split(QLatin1Char('|'));
-    if (fields.size() < 4 || !isDecimal(fields[3]))
+    const auto size = Ed2kLink::parse(link).decimalSize();
+    if (!size)
         return QJsonValue::Null;
     bool ok = false;
-    const qulonglong bytes = fields[3].toULongLong(&ok);
+    const qulonglong bytes = size->toULongLong(&ok);
     if (!ok || bytes > (1ULL << 53))
         return QJsonValue::Null;
     return QJsonValue(qint64(bytes));

@@ -1,7 +1,10 @@
 #include "portal/results.h"
 
+#include "portal/ed2klink.h"
+
 #include "webkit/urldecode.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace portal {
@@ -15,18 +18,22 @@ QString edurlText(const QStringList& links) {
     return text;
 }
 
-QString displaySize(const QString& bytes) {
+QString displaySize(QStringView bytes) {
     for (QChar c : bytes)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+        if (c < u'0' || c > u'9')
             return {};
     bool ok = false;
     const double mib = bytes.toDouble(&ok) / 1024 / 1024;
     if (!ok || !std::isfinite(mib))
         return {};
     if (mib > 1024) {
-        // One decimal, a tie going to the even digit (the default rounding mode).
-        const double tenths = std::nearbyint(mib / 1024 * 10);
-        QString text = QString::number(tenths / 10, 'f', 1);
+        // One decimal, rounded once from the double's exact value with a true tie going to the
+        // even digit. Scaling by ten first would round the product as well, and for sizes from
+        // about 2^51 bytes up that second rounding can land on a tie the value is not.
+        char digits[64];
+        const auto end = std::to_chars(digits, digits + sizeof digits, mib / 1024,
+                                       std::chars_format::fixed, 1);
+        QString text = QString::fromLatin1(digits, end.ptr - digits);
         if (text.endsWith(QLatin1String(".0")))
             text.chop(2);
         return QLatin1Char(' ') + text + QLatin1Char('G');
@@ -34,16 +41,16 @@ QString displaySize(const QString& bytes) {
     return QLatin1Char(' ') + QString::number(std::floor(mib), 'f', 0) + QLatin1Char('M');
 }
 
-ResultRow zairuRow(int k, const QString& link) {
+ResultRow zairuRow(int k, QStringView link) {
     ResultRow row;
     row.id = QString::number(k);
-    const QStringList fields = link.split(QLatin1Char('|'));
-    if (fields.size() > 2) {
-        row.name = webkit::URLDecode(fields[2]);
-        row.format = row.name.split(QLatin1Char('.')).constLast();
+    const Ed2kLink fields = Ed2kLink::parse(link);
+    if (fields.name) {
+        row.name = webkit::URLDecode(fields.name->toString());
+        row.format = row.name.sliced(row.name.lastIndexOf(u'.') + 1);
     }
-    if (fields.size() > 3)
-        row.size = displaySize(fields[3]);
+    if (fields.size)
+        row.size = displaySize(*fields.size);
     return row;
 }
 

@@ -20,11 +20,11 @@ QString edurlText(const QStringList& links);
 // The display size of a size field in bytes: a leading blank, then whole MiB and "M" up to
 // 1024 MiB, above that GiB with one decimal (a tie rounds to the even digit) and "G". The empty
 // text when the field is no decimal number.
-QString displaySize(const QString& bytes);
+QString displaySize(QStringView bytes);
 
 // The row of link k (counting from 1). A piece that is no well-formed link still gets its row,
 // with the cells that can be read.
-ResultRow zairuRow(int k, const QString& link);
+ResultRow zairuRow(int k, QStringView link);
 
 QList<ResultRow> zairuRows(const QStringList& links);
 

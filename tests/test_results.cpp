@@ -47,6 +47,16 @@ void TestResults::sizes_data() {
                           << " 4.4G";
     QTest::newRow("huge") << "1099511627776000"
                           << " 1024000G";
+    // From about 2^51 bytes up, a tenth of a GiB is below the double's resolution: the size must
+    // be rounded once, from the double's exact value.
+    QTest::newRow("just below a tie") << "3602879862957670"
+                                      << " 3355443.3G";
+    QTest::newRow("just above a tie") << "3602879970331853"
+                                      << " 3355443.5G";
+    QTest::newRow("read as the next double") << "9562949822919475"
+                                             << " 8906191.1G";
+    QTest::newRow("twenty digits") << "99999999999999999999"
+                                   << " 93132257461.5G";
     QTest::newRow("not a number") << "12ab"
                                   << "";
     QTest::newRow("empty") << ""
