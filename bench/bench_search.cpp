@@ -97,15 +97,14 @@ qint64 searchMs(const QString& keyword, qsizetype expected) {
     return ms;
 }
 
-// The whole command `corvale --search keyword`, from its start to its exit, its rows written to
-// the null device; -1 when it failed.
-qint64 commandMs(const QString& keyword) {
+// The whole command `corvale ARGS`, from its start to its exit, its output written to the null
+// device; -1 when it failed.
+qint64 commandMs(const QStringList& args) {
     QProcess corvale;
     corvale.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    corvale.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvale"),
-                  {QStringLiteral("--search"), keyword});
+    corvale.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvale"), args);
     if (!corvale.waitForFinished(60000) || corvale.exitStatus() != QProcess::NormalExit ||
         corvale.exitCode() != 0) {
         std::fprintf(stderr, "corvale --search failed: %s\n", qPrintable(corvale.errorString()));
@@ -129,18 +128,20 @@ int largePage() {
     const QByteArray page = largeSearchPage(kLinks);
     web.route(url, page, 200, QStringLiteral("raw"));
 
-    QList<qint64> floors, searches, commands;
+    QList<qint64> floors, searches, commands, starts;
     for (int round = 0; round < 9; ++round) {
         const qint64 f = floorMs(url.toUtf8(), page.size());
         const qint64 s = searchMs(keyword, kLinks);
-        const qint64 c = commandMs(keyword);
-        if (f < 0 || s < 0 || c < 0)
+        const qint64 c = commandMs({QStringLiteral("--search"), keyword});
+        const qint64 v = commandMs({QStringLiteral("--version")});
+        if (f < 0 || s < 0 || c < 0 || v < 0)
             return 1;
         if (round == 0)
             continue;
         floors << f;
         searches << s;
         commands << c;
+        starts << v;
     }
     auto list = [](const QList<qint64>& ms) {
         QStringList parts;
@@ -164,6 +165,7 @@ int largePage() {
                 double(bestSearch) / double(bestFloor));
     const qint64 bestCommand = *std::min_element(commands.begin(), commands.end());
     std::printf("  corvale --search, rows printed   %s\n", qPrintable(list(commands)));
+    std::printf("  of which starting: --version     %s\n", qPrintable(list(starts)));
     std::printf("  ratio command / floor: %.2f of the medians, %.2f of the best rounds "
                 "(goal <= 1.5)\n",
                 double(median(commands)) / double(median(floors)),

@@ -14,17 +14,15 @@ namespace portal {
 
 namespace {
 
-void print(const QString& line, FILE* to = stdout) {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
-
-// Tabs and line breaks inside a cell would break the one-row-per-line output.
-QString cell(QString text) {
-    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return text;
+// Appends a cell's text; a tab or a line break inside it would break the one-row-per-line
+// output, so each becomes a blank.
+void appendCell(QString& out, QStringView text) {
+    const qsizetype from = out.size();
+    out.append(text);
+    QChar* const end = out.data() + out.size();
+    for (QChar* c = end - (out.size() - from); c != end; ++c)
+        if (*c == u'\t' || *c == u'\n' || *c == u'\r')
+            *c = u' ';
 }
 
 // The size and hash fields of a link as one key, the size without leading zeros and the hash in
@@ -151,7 +149,7 @@ QList<SearchRow> searchRows(const QStringList& links, const QStringList& sources
         row.row = zairuRow(int(rows.size() + 1), links[i]);
         row.link = links[i];
         row.source = i < sources.size() ? sources[i] : QString();
-        rows << row;
+        rows << std::move(row);
     }
     return rows;
 }
@@ -167,29 +165,57 @@ QJsonValue sizeInBytes(const QString& link) {
     return QJsonValue(qint64(bytes));
 }
 
-QString searchRowLine(const SearchRow& r, bool json, bool unique) {
-    if (!json)
-        return QStringList{r.row.id, cell(r.row.name), r.row.size, cell(r.row.format),
-                           cell(r.link)}
-            .join(QLatin1Char('\t'));
-    QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
-                  {QStringLiteral("name"), r.row.name},
-                  {QStringLiteral("size"), r.row.size},
-                  {QStringLiteral("format"), r.row.format},
-                  {QStringLiteral("link"), r.link},
-                  {QStringLiteral("source"), r.source},
-                  {QStringLiteral("bytes"), sizeInBytes(r.link)}};
-    if (unique)
-        o.insert(QStringLiteral("count"), r.count);
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+void appendSearchRowLine(QString& out, const SearchRow& r, bool json, bool unique) {
+    if (json) {
+        QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
+                      {QStringLiteral("name"), r.row.name},
+                      {QStringLiteral("size"), r.row.size},
+                      {QStringLiteral("format"), r.row.format},
+                      {QStringLiteral("link"), r.link},
+                      {QStringLiteral("source"), r.source},
+                      {QStringLiteral("bytes"), sizeInBytes(r.link)}};
+        if (unique)
+            o.insert(QStringLiteral("count"), r.count);
+        out += QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+        return;
+    }
+    out += r.row.id;
+    out += u'\t';
+    appendCell(out, r.row.name);
+    out += u'\t';
+    out += r.row.size;
+    out += u'\t';
+    appendCell(out, r.row.format);
+    out += u'\t';
+    appendCell(out, r.link);
+}
+
+QString searchRowLine(const SearchRow& row, bool json, bool unique) {
+    QString line;
+    appendSearchRowLine(line, row, json, unique);
+    return line;
 }
 
 int headlessSearch(const CommandLine& command) {
     int status = 1;
     LinkSearch search;
     QObject::connect(&search, &LinkSearch::finished, [&](const QStringList& links) {
-        for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique))
-            print(searchRowLine(row, command.json, command.unique));
+        // The lines go out in blocks: one write for many rows rather than one for each.
+        constexpr qsizetype kBlock = 1 << 16;
+        QString block;
+        block.reserve(kBlock + 1024);
+        auto flush = [&block] {
+            const QByteArray bytes = block.toUtf8();
+            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+            block.clear();
+        };
+        for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique)) {
+            appendSearchRowLine(block, row, command.json, command.unique);
+            block += u'\n';
+            if (block.size() >= kBlock)
+                flush();
+        }
+        flush();
         std::fflush(stdout);
         status = links.isEmpty() ? 1 : 0;
         QCoreApplication::quit();

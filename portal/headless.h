@@ -53,6 +53,8 @@ QJsonValue sizeInBytes(const QString& link);
 // A row as one output line: five tab-separated cells (ID, name, size, format, link), or with
 // `json` one JSON object (id, name, size, format, link, source, bytes, and count with `unique`).
 QString searchRowLine(const SearchRow& row, bool json, bool unique);
+// The same line, appended to `out`.
+void appendSearchRowLine(QString& out, const SearchRow& row, bool json, bool unique);
 
 // Runs the link search without a window and prints one line per row. Returns the exit status:
 // 0 links found, 1 none.

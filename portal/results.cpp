@@ -4,6 +4,9 @@
 
 #include "webkit/urldecode.h"
 
+#include <QVarLengthArray>
+
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -18,27 +21,87 @@ QString edurlText(const QStringList& links) {
     return text;
 }
 
+namespace {
+
+// Room for a display size: a finite double has at most 309 digits before its point.
+using SizeText = std::array<char, 320>;
+
+// The display size of a field of up to 2^53 bytes, written at `at`, computed in whole numbers.
+// Such a size is exactly a double, and so are its MiB and GiB, so this is the same text as the
+// double arithmetic of larger fields gives, only made without it.
+char* exactSize(quint64 bytes, char* at, char* end) {
+    constexpr quint64 kMiB = quint64(1) << 20;
+    if (bytes <= 1024 * kMiB) {
+        at = std::to_chars(at, end, bytes / kMiB).ptr;
+        *at++ = 'M';
+        return at;
+    }
+    // GiB in tenths, rounded once, a tie going to the even tenth.
+    const quint64 scaled = bytes * 10; // below 2^57
+    quint64 tenths = scaled >> 30;
+    const quint64 rest = scaled & ((quint64(1) << 30) - 1);
+    constexpr quint64 kHalf = quint64(1) << 29;
+    if (rest > kHalf || (rest == kHalf && tenths % 2 == 1))
+        ++tenths;
+    at = std::to_chars(at, end, tenths / 10).ptr;
+    if (tenths % 10 != 0) {
+        *at++ = '.';
+        *at++ = char('0' + tenths % 10);
+    }
+    *at++ = 'G';
+    return at;
+}
+
+// The same for any size that reads as a finite double; nullptr for one that does not.
+char* doubleSize(const char* from, const char* to, char* at, char* end) {
+    // A correctly rounding conversion each way; std::from_chars and std::to_chars ignore the
+    // locale.
+    double size = 0;
+    const auto read = std::from_chars(from, to, size);
+    if (read.ec != std::errc() || read.ptr != to)
+        return nullptr;
+    const double mib = size / 1024 / 1024;
+    if (!std::isfinite(mib))
+        return nullptr;
+    if (mib <= 1024) {
+        at = std::to_chars(at, end, std::floor(mib), std::chars_format::fixed, 0).ptr;
+        *at++ = 'M';
+        return at;
+    }
+    // One decimal, rounded once from the double's exact value with a true tie going to the even
+    // digit. Scaling by ten first would round the product as well, and for sizes from about 2^51
+    // bytes up that second rounding can land on a tie the value is not.
+    at = std::to_chars(at, end, mib / 1024, std::chars_format::fixed, 1).ptr;
+    if (at[-2] == '.' && at[-1] == '0')
+        at -= 2;
+    *at++ = 'G';
+    return at;
+}
+
+} // namespace
+
 QString displaySize(QStringView bytes) {
-    for (QChar c : bytes)
+    // The field as Latin-1 digits. A field is short, but a page can make it as long as it likes.
+    QVarLengthArray<char, 32> digits(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char16_t c = bytes[i].unicode();
         if (c < u'0' || c > u'9')
             return {};
-    bool ok = false;
-    const double mib = bytes.toDouble(&ok) / 1024 / 1024;
-    if (!ok || !std::isfinite(mib))
-        return {};
-    if (mib > 1024) {
-        // One decimal, rounded once from the double's exact value with a true tie going to the
-        // even digit. Scaling by ten first would round the product as well, and for sizes from
-        // about 2^51 bytes up that second rounding can land on a tie the value is not.
-        char digits[64];
-        const auto end = std::to_chars(digits, digits + sizeof digits, mib / 1024,
-                                       std::chars_format::fixed, 1);
-        QString text = QString::fromLatin1(digits, end.ptr - digits);
-        if (text.endsWith(QLatin1String(".0")))
-            text.chop(2);
-        return QLatin1Char(' ') + text + QLatin1Char('G');
+        digits[i] = char(c);
     }
-    return QLatin1Char(' ') + QString::number(std::floor(mib), 'f', 0) + QLatin1Char('M');
+    SizeText text;
+    text[0] = ' ';
+    // Room for the unit after the number.
+    char* const end = text.end() - 1;
+    quint64 whole = 0;
+    const auto exact = std::from_chars(digits.begin(), digits.end(), whole);
+    char* const last =
+        exact.ec == std::errc() && exact.ptr == digits.end() && whole <= (quint64(1) << 53)
+            ? exactSize(whole, text.begin() + 1, end)
+            : doubleSize(digits.begin(), digits.end(), text.begin() + 1, end);
+    if (!last)
+        return {};
+    return QString::fromLatin1(text.begin(), last - text.begin());
 }
 
 ResultRow zairuRow(int k, QStringView link) {

@@ -55,6 +55,10 @@ void TestResults::sizes_data() {
                                       << " 3355443.5G";
     QTest::newRow("read as the next double") << "9562949822919475"
                                              << " 8906191.1G";
+    QTest::newRow("2^53") << "9007199254740992"
+                          << " 8388608G";
+    QTest::newRow("2^53 + 1, read as 2^53") << "9007199254740993"
+                                            << " 8388608G";
     QTest::newRow("twenty digits") << "99999999999999999999"
                                    << " 93132257461.5G";
     QTest::newRow("not a number") << "12ab"

@@ -45,6 +45,7 @@ public:
 
     QString run(int start) {
         QString body;
+        body.reserve(n - start + 1);
         int mode = Unknown;
         for (int i = start; i <= n; ++i) {
             const QChar ch = at(i);
