@@ -153,23 +153,21 @@ int largePage() {
         std::sort(ms.begin(), ms.end());
         return ms[ms.size() / 2];
     };
-    const qint64 bestFloor = *std::min_element(floors.begin(), floors.end());
-    const qint64 bestSearch = *std::min_element(searches.begin(), searches.end());
+    auto ratio = [&](const char* what, const QList<qint64>& ms) {
+        std::printf("  ratio %s / floor: %.2f of the medians, %.2f of the best rounds "
+                    "(goal <= 1.5)\n",
+                    what, double(median(ms)) / double(median(floors)),
+                    double(*std::min_element(ms.begin(), ms.end())) /
+                        double(*std::min_element(floors.begin(), floors.end())));
+    };
     std::printf("\nsearch page of %.1f MB, %d links (ms per round)\n", double(page.size()) / 1e6,
                 kLinks);
     std::printf("  floor: libcurl + ICU, page twice  %s\n", qPrintable(list(floors)));
     std::printf("  link search                      %s\n", qPrintable(list(searches)));
-    std::printf("  ratio search / floor: %.2f of the medians, %.2f of the best rounds "
-                "(goal <= 1.5)\n",
-                double(median(searches)) / double(median(floors)),
-                double(bestSearch) / double(bestFloor));
-    const qint64 bestCommand = *std::min_element(commands.begin(), commands.end());
+    ratio("search", searches);
     std::printf("  corvale --search, rows printed   %s\n", qPrintable(list(commands)));
     std::printf("  of which starting: --version     %s\n", qPrintable(list(starts)));
-    std::printf("  ratio command / floor: %.2f of the medians, %.2f of the best rounds "
-                "(goal <= 1.5)\n",
-                double(median(commands)) / double(median(floors)),
-                double(bestCommand) / double(bestFloor));
+    ratio("command", commands);
     return 0;
 }
 } // namespace
