@@ -39,31 +39,43 @@ QString fileKey(const QString& link) {
 
 } // namespace
 
-CommandLine readCommandLine(const QStringList& args) {
-    CommandLine c;
-    auto refuse = [&c](const QString& problem) {
-        if (c.problem.isEmpty())
-            c.problem = problem;
-    };
+namespace {
+
+// The words of a command line, before they are judged together.
+struct Words {
     bool search = false;
     bool help = false;
     bool version = false;
+    QString keyword;
+    bool json = false;
+    bool unique = false;
+    QString problem; // the first word that is wrong on its own
+};
+
+// Reads each word on its own: which options are there, and the first word that is no option or
+// an option given twice.
+Words readWords(const QStringList& args) {
+    Words w;
+    auto refuse = [&w](const QString& problem) {
+        if (w.problem.isEmpty())
+            w.problem = problem;
+    };
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            help = true;
+            w.help = true;
         } else if (a == QLatin1String("--version")) {
-            version = true;
+            w.version = true;
         } else if (a == QLatin1String("--search")) {
-            if (search)
+            if (w.search)
                 refuse(QStringLiteral("--search given twice"));
             else if (i + 1 == args.size())
                 refuse(QStringLiteral("--search needs a keyword"));
-            search = true;
+            w.search = true;
             if (i + 1 < args.size())
-                c.keyword = args[++i];
+                w.keyword = args[++i];
         } else if (a == QLatin1String("--json") || a == QLatin1String("--unique")) {
-            bool& flag = a == QLatin1String("--json") ? c.json : c.unique;
+            bool& flag = a == QLatin1String("--json") ? w.json : w.unique;
             if (flag)
                 refuse(a + QStringLiteral(" given twice"));
             flag = true;
@@ -73,21 +85,42 @@ CommandLine readCommandLine(const QStringList& args) {
             refuse(QStringLiteral("unexpected argument ") + a);
         }
     }
-    if (help) {
+    return w;
+}
+
+// What is wrong with the words taken together; the empty text when nothing is.
+QString problemOf(const Words& w, qsizetype argumentCount) {
+    if (!w.problem.isEmpty())
+        return w.problem;
+    if (w.version && argumentCount > 1)
+        return QStringLiteral("--version takes no other argument");
+    if (!w.search && (w.json || w.unique))
+        return QStringLiteral("--json and --unique go with --search");
+    if (w.search && w.keyword.isEmpty())
+        return QStringLiteral("the keyword is empty");
+    return {};
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& args) {
+    const Words w = readWords(args);
+    CommandLine c;
+    c.keyword = w.keyword;
+    c.json = w.json;
+    c.unique = w.unique;
+    // --help wins over everything, a wrong word included.
+    if (w.help) {
         c.action = CommandLine::Action::Help;
+        c.problem = w.problem;
         return c;
     }
-    if (version && args.size() > 1)
-        refuse(QStringLiteral("--version takes no other argument"));
-    if (!search && (c.json || c.unique))
-        refuse(QStringLiteral("--json and --unique go with --search"));
-    if (search && c.keyword.isEmpty())
-        refuse(QStringLiteral("the keyword is empty"));
+    c.problem = problemOf(w, args.size());
     if (!c.problem.isEmpty())
         c.action = CommandLine::Action::Usage;
-    else if (version)
+    else if (w.version)
         c.action = CommandLine::Action::Version;
-    else if (search)
+    else if (w.search)
         c.action = CommandLine::Action::Search;
     return c;
 }
