@@ -165,6 +165,100 @@ const GbkPairs& gbkPairs() {
     return table;
 }
 
+// UTF-8 output that grows as asked: room(n) gives a place for n more bytes, and add(n) counts
+// those of them that were written.
+class Utf8Out {
+public:
+    // ASCII keeps its size and a pair grows by half: more only for bytes that make no character.
+    explicit Utf8Out(qsizetype inputSize) { out_.resize(inputSize + inputSize / 2 + 64); }
+
+    char* room(qsizetype n) {
+        if (out_.size() - used_ < n)
+            out_.resize(std::max(out_.size() * 2, used_ + n));
+        return out_.data() + used_;
+    }
+    void add(qsizetype n) { used_ += n; }
+    QByteArray take() {
+        out_.resize(used_);
+        return std::move(out_);
+    }
+
+private:
+    QByteArray out_;
+    qsizetype used_ = 0;
+};
+
+// The character the table holds at `q` (before `end`), or one of size 0.
+const Utf8Char& pairAt(const GbkPairs& table, const uchar* q, const uchar* end) {
+    return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : kNone;
+}
+
+// Writes the run of characters the table holds that starts at `p` with `c`, each as a whole
+// entry in one move: its size byte lands past the character, where what comes next overwrites
+// it or the final size leaves it out. Returns where the run ends.
+const uchar* copyTableRun(const GbkPairs& table, const Utf8Char* c, const uchar* p,
+                          const uchar* end, Utf8Out& out) {
+    // Two bytes in make at most three out, and the run ends before the last byte.
+    char* const first = out.room((end - p) / 2 * 3 + 1);
+    char* o = first;
+    do {
+        std::memcpy(o, c, sizeof *c);
+        o += c->size;
+        p += 2;
+    } while (p < end && (c = &pairAt(table, p, end))->size);
+    out.add(o - first);
+    return p;
+}
+
+// Where the stretch of bytes for ICU that starts at `p` ends: at the next long ASCII run or at
+// the end, never inside a character. A page of bytes that make no character among characters
+// costs one call of ICU a stretch, not one a byte.
+const uchar* icuStretchEnd(const uchar* p, const uchar* end) {
+    constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
+    while (p < end) {
+        if (isAscii(*p)) {
+            const uchar* run = asciiRunEnd(p, end);
+            if (run - p >= kCopiedRun || run == end)
+                break;
+            p = run;
+            continue;
+        }
+        p += isLead(*p) && p + 1 < end ? 2 : 1;
+    }
+    return p;
+}
+
+// Decodes the bytes from `p` to `q` with ICU into `out`; false when ICU gives more than the
+// bounds assumed here (never for GBK).
+bool icuToUtf8(UConverter* cnv, const uchar* p, const uchar* q, Utf8Out& out) {
+    UChar pivot[4096];
+    ucnv_resetToUnicode(cnv);
+    const char* in = reinterpret_cast<const char*>(p);
+    const char* const inEnd = reinterpret_cast<const char*>(q);
+    for (;;) {
+        UErrorCode err = U_ZERO_ERROR;
+        UChar* t = pivot;
+        ucnv_toUnicode(cnv, &t, pivot + std::size(pivot), &in, inEnd, nullptr, true, &err);
+        if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR)
+            return false;
+        const bool more = err == U_BUFFER_OVERFLOW_ERROR;
+        if (more && U16_IS_LEAD(t[-1])) // a pair cut in two; GBK has none
+            return false;
+        // At most three UTF-8 bytes for each UTF-16 unit.
+        const qsizetype capacity = 3 * (t - pivot);
+        char* o = out.room(capacity);
+        int32_t n = 0;
+        UErrorCode utf8Err = U_ZERO_ERROR;
+        u_strToUTF8WithSub(o, int32_t(capacity), &n, pivot, int32_t(t - pivot), 0xFFFD, nullptr,
+                           &utf8Err);
+        if (U_FAILURE(utf8Err))
+            return false;
+        out.add(n);
+        if (!more)
+            return true;
+    }
+}
+
 // GBK bytes into UTF-8, as ICU decodes them. ASCII runs are copied as they are and characters
 // the pair table holds are written from it. From a byte that makes no character on, the bytes
 // go to ICU in a stretch that ends only where a character starts: the walk takes the byte after
@@ -173,90 +267,26 @@ const GbkPairs& gbkPairs() {
 // as it would have been had the stretch ended before it.
 // Empty optional when ICU gives more than the bounds assumed here (never for GBK).
 std::optional<QByteArray> gbkToUtf8(UConverter* cnv, const uchar* src, qsizetype len) {
-    constexpr qsizetype kCopiedRun = 32; // shorter ASCII runs go through ICU with their stretch
     const GbkPairs& table = gbkPairs();
     const uchar* p = src;
     const uchar* const end = src + len;
-    QByteArray out;
-    // ASCII keeps its size and a pair grows by half: more only for bytes that make no character.
-    out.resize(len + len / 2 + 64);
-    qsizetype used = 0;
-    auto room = [&](qsizetype n) {
-        if (out.size() - used < n)
-            out.resize(std::max(out.size() * 2, used + n));
-        return out.data() + used;
-    };
-    // The character the table holds at `q` (before `end`), or one of size 0.
-    auto pairAt = [&](const uchar* q) -> const Utf8Char& {
-        return isLead(*q) && q + 1 < end ? table.at(q[0], q[1]) : kNone;
-    };
-    UChar pivot[4096];
+    Utf8Out out(len);
     while (p < end) {
         if (isAscii(*p)) {
             const uchar* ascii = asciiRunEnd(p, end);
-            std::memcpy(room(ascii - p), p, size_t(ascii - p));
-            used += ascii - p;
+            std::memcpy(out.room(ascii - p), p, size_t(ascii - p));
+            out.add(ascii - p);
             p = ascii;
-            continue;
-        }
-        if (const Utf8Char* c = &pairAt(p); c->size) {
-            // A run of characters the table holds, each written as a whole entry in one move:
-            // its size byte lands past the character, where what comes next overwrites it or
-            // the final size leaves it out. Two bytes in make at most three out, and the run
-            // ends before the last byte.
-            char* const first = room((end - p) / 2 * 3 + 1);
-            char* o = first;
-            do {
-                std::memcpy(o, c, sizeof *c);
-                o += c->size;
-                p += 2;
-            } while (p < end && (c = &pairAt(p))->size);
-            used += o - first;
-            continue;
-        }
-        // From bytes that make no character in the table to the next long ASCII run or the
-        // end: a page of such bytes among characters costs one call of ICU a stretch, not one
-        // a byte.
-        const uchar* q = p;
-        while (q < end) {
-            if (isAscii(*q)) {
-                const uchar* run = asciiRunEnd(q, end);
-                if (run - q >= kCopiedRun || run == end)
-                    break;
-                q = run;
-                continue;
-            }
-            q += isLead(*q) && q + 1 < end ? 2 : 1;
-        }
-        ucnv_resetToUnicode(cnv);
-        const char* in = reinterpret_cast<const char*>(p);
-        const char* const inEnd = reinterpret_cast<const char*>(q);
-        for (;;) {
-            UErrorCode err = U_ZERO_ERROR;
-            UChar* t = pivot;
-            ucnv_toUnicode(cnv, &t, pivot + std::size(pivot), &in, inEnd, nullptr, true, &err);
-            if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR)
+        } else if (const Utf8Char& c = pairAt(table, p, end); c.size) {
+            p = copyTableRun(table, &c, p, end, out);
+        } else {
+            const uchar* q = icuStretchEnd(p, end);
+            if (!icuToUtf8(cnv, p, q, out))
                 return std::nullopt;
-            const bool more = err == U_BUFFER_OVERFLOW_ERROR;
-            if (more && U16_IS_LEAD(t[-1])) // a pair cut in two; GBK has none
-                return std::nullopt;
-            // At most three UTF-8 bytes for each UTF-16 unit.
-            const qsizetype capacity = 3 * (t - pivot);
-            char* o = room(capacity);
-            int32_t n = 0;
-            UErrorCode utf8Err = U_ZERO_ERROR;
-            u_strToUTF8WithSub(o, int32_t(capacity), &n, pivot, int32_t(t - pivot), 0xFFFD, nullptr,
-                               &utf8Err);
-            if (U_FAILURE(utf8Err))
-                return std::nullopt;
-            used += n;
-            if (!more)
-                break;
+            p = q;
         }
-        p = q;
     }
-    out.resize(used);
-    return out;
+    return out.take();
 }
 
 } // namespace
