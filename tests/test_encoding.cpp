@@ -16,7 +16,6 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void hexPairs();
-    void gbkCodes();
 };
 
 void TestEncoding::encoders_data() {
@@ -214,24 +213,6 @@ void TestEncoding::hexPairs() {
          {QStringLiteral("\tAB"), QStringLiteral("AB\n"), QStringLiteral("\r\nAB"),
           QStringLiteral("A B"), QStringLiteral("\u00A0AB"), QStringLiteral("AB\u3000")})
         QCOMPARE(URLDecode_Hex(spaced), -1);
-}
-
-void TestEncoding::gbkCodes() {
-    webkit::GbkCodec gbk;
-    // Two-byte codes are characters; the first and the last of the range.
-    QCOMPARE(gbk.decode(0xB0A1), QStringLiteral("啊"));
-    QCOMPARE(gbk.decode(0xD6D0), QStringLiteral("中"));
-    QCOMPARE(gbk.decode(0x8140), QStringLiteral("丂"));
-    QCOMPARE(gbk.decode(0xFEFE), QString(QChar(0xE4C5)));
-    // Codes that are no character, one-byte codes included (the decoder is asked for pairs).
-    for (int code : {0x41, 0x80, 0xB0, 0xFF, 0x100, 0x813F, 0xFFFF, 0x10000})
-        QCOMPARE(gbk.decode(code), QStringLiteral("?"));
-    QCOMPARE(gbk.encode(QChar(0x7F)), QByteArray("\x7F"));
-    QCOMPARE(gbk.encode(QChar(0x20AC)), QByteArray("\x80"));
-    QCOMPARE(gbk.encode(QChar(0x554A)), QByteArray("\xB0\xA1"));
-    QCOMPARE(gbk.encode(QChar(0xD83D)), QByteArray("?"));
-    // A character GBK does not have (Thai ko kai).
-    QCOMPARE(gbk.encode(QChar(0x0E01)), QByteArray("?"));
 }
 
 QTEST_GUILESS_MAIN(TestEncoding)

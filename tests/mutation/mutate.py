@@ -35,11 +35,12 @@ ROOT = HERE.parent.parent
 DIRECT = {
     "webkit/urldecode.cpp": ["test_encoding", "test_results"],
     "webkit/urlencode.cpp": ["test_encoding", "test_player_resolver", "test_search"],
-    "webkit/charset.cpp": ["test_encoding", "test_fetch"],
+    "webkit/charset.cpp": ["test_charset", "test_encoding", "test_fetch"],
     "webkit/patterns.cpp": ["test_patterns", "test_search", "test_player_resolver"],
     "webkit/fetch.cpp": ["test_fetch"],
     "webkit/versioncheck.cpp": ["test_versioncheck"],
     "webkit/about.cpp": ["test_headless", "test_command_line"],
+    "portal/ed2klink.cpp": ["test_results", "test_search_rows"],
     "portal/results.cpp": ["test_results"],
     "portal/resultmodel.cpp": ["test_results"],
     "portal/startlimit.cpp": ["test_startlimit"],
@@ -49,7 +50,7 @@ DIRECT = {
     "player/playresolver.cpp": ["test_player_resolver"],
 }
 LINKED_BY = {
-    "webkit/": ["test_encoding", "test_patterns", "test_results", "test_player_watch",
+    "webkit/": ["test_encoding", "test_charset", "test_patterns", "test_results", "test_player_watch",
                 "test_search_rows", "test_versioncheck", "test_fetch", "test_player_resolver",
                 "test_search", "test_headless", "test_command_line"],
     "portal/": ["test_results", "test_startlimit", "test_search_rows", "test_search",
