@@ -22,8 +22,6 @@ endif()
 
 # corvale --search, run as a program without a display.
 if(TARGET corvale)
-  unit_test(test_headless)
-  add_dependencies(test_headless corvale)
-  # It runs the whole portal program: not one for the sanitizer build.
-  set_tests_properties(test_headless PROPERTIES LABELS unit)
+  program_test(test_headless)
+  add_dependencies(test_headless corvale localweb)
 endif()
