@@ -2,6 +2,7 @@
 #include "gbk.h"
 #include "webkit/charset.h"
 #include "webkit/memory.h"
+#include "portal/qasite.h"
 #include "webkit/patterns.h"
 
 #include <QCoreApplication>
@@ -69,7 +70,7 @@ double seconds(std::chrono::steady_clock::time_point since) {
 // The floor and the harvest alternate, round by round, so that a burst of other load hits both
 // alike; the best round of each counts.
 void run(const char* name, const QByteArray& page, int rounds) {
-    const Pattern pattern(kSearchPageLinkPattern);
+    const Pattern pattern(portal::kSearchPageLinkPattern);
     qsizetype links = 0;
     double floor = 1e9, harvest = 1e9, decode = 1e9, match = 1e9, freeing = 1e9;
     const QByteArray utf8 = EncodingConvertorUtf8(page, QStringLiteral("gbk"));

@@ -24,7 +24,7 @@ QString PlayResolver::requestAddress(const QString& link) {
 }
 
 QString PlayResolver::playAddressIn(const QString& reply) {
-    static const webkit::Pattern pattern(webkit::kPlayAddressPattern);
+    static const webkit::Pattern pattern(kPlayAddressPattern);
     return pattern.firstMatch(reply);
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <string_view>
+
 namespace lumetta {
 
 // The play API's address up to the encoded link, host included.
@@ -22,6 +24,11 @@ public:
     static QString requestAddress(const QString& link);
     // The first play address in an API reply, or the empty text.
     static QString playAddressIn(const QString& reply);
+
+    // The play address in the play API's reply, in RE2 syntax: "\h", which RE2 reads
+    // differently, is a plain letter.
+    static constexpr std::string_view kPlayAddressPattern =
+        R"(http\:\/\/\w+\.\w+\.\w+\/high\.\w+\?\w\x3d\w+)";
 
     // Starts resolving `bfdz`. Returns at once; resolved() or failed() follows on the event
     // loop, once per call.

@@ -1,5 +1,6 @@
 #include "portal/search.h"
 
+#include "portal/qasite.h"
 #include "webkit/fetch.h"
 #include "webkit/patterns.h"
 #include "webkit/urlencode.h"
@@ -12,15 +13,15 @@ namespace {
 const QString kCharset = QStringLiteral("gbk");
 
 const webkit::Pattern& searchPageLinks() {
-    static const webkit::Pattern p(webkit::kSearchPageLinkPattern);
+    static const webkit::Pattern p(kSearchPageLinkPattern);
     return p;
 }
 const webkit::Pattern& questionPageLinks() {
-    static const webkit::Pattern p(webkit::kQuestionPageLinkPattern);
+    static const webkit::Pattern p(kQuestionPageLinkPattern);
     return p;
 }
 const webkit::Pattern& questionLinks() {
-    static const webkit::Pattern p(webkit::kQuestionLinkPattern);
+    static const webkit::Pattern p(kQuestionLinkPattern);
     return p;
 }
 } // namespace
@@ -32,7 +33,7 @@ LinkSearch::~LinkSearch() {
 }
 
 QString LinkSearch::searchAddress(const QString& keyword) {
-    return QStringLiteral("http://") + webkit::kQnaHost + QStringLiteral("/search?&word=") +
+    return QStringLiteral("http://") + kQnaHost + QStringLiteral("/search?&word=") +
            keyword + QStringLiteral("+ed2k");
 }
 

@@ -1,4 +1,6 @@
 // The link patterns on the kinds of text the Q&A site and the play API send.
+#include "player/playresolver.h"
+#include "portal/qasite.h"
 #include "webkit/patterns.h"
 
 #include <QTest>
@@ -44,8 +46,8 @@ QStringList plainScan(std::string_view pattern, const QByteArray& utf8) {
 } // namespace
 
 void TestPatterns::patternsCompile() {
-    for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
-                   kPlayAddressPattern})
+    for (auto p : {portal::kSearchPageLinkPattern, portal::kQuestionPageLinkPattern,
+                   portal::kQuestionLinkPattern, lumetta::PlayResolver::kPlayAddressPattern})
         QVERIFY(Pattern(p).ok());
     // One that does not compile matches nothing.
     const Pattern bad("(");
@@ -55,7 +57,7 @@ void TestPatterns::patternsCompile() {
 }
 
 void TestPatterns::searchPageLinks() {
-    const Pattern p(kSearchPageLinkPattern);
+    const Pattern p(portal::kSearchPageLinkPattern);
     const QString a =
         QStringLiteral("ed2k://|file|A.Film.avi|734003200|0123456789ABCDEF0123456789ABCDEF|/");
     const QString b = QStringLiteral(
@@ -80,7 +82,7 @@ void TestPatterns::searchPageLinks() {
 }
 
 void TestPatterns::questionPageLinks() {
-    const Pattern p(kQuestionPageLinkPattern);
+    const Pattern p(portal::kQuestionPageLinkPattern);
     // The same link as on the search page, taken without its closing slash.
     QCOMPARE(p.matchAll(QStringLiteral("<div class=\"a\">ed2k://|file|ab.avi|100|HASH_1|/</div>")),
              QStringList({QStringLiteral("ed2k://|file|ab.avi|100|HASH_1|")}));
@@ -90,7 +92,7 @@ void TestPatterns::questionPageLinks() {
 }
 
 void TestPatterns::questionLinks() {
-    const Pattern p(kQuestionLinkPattern);
+    const Pattern p(portal::kQuestionLinkPattern);
     const QString page =
         QStringLiteral("<a href=\"http://zhidao.baidu.com/question/123.html\">q</a>"
                        "<a href=\"http://zhidao.baidu.com/question/123.html\">again</a>"
@@ -113,7 +115,7 @@ void TestPatterns::emptyMatchesEndTheWalk() {
     // Two links with nothing between them are two matches.
     const QString a = QStringLiteral("http://zhidao.baidu.com/question/1.html");
     const QString b = QStringLiteral("http://zhidao.baidu.com/question/22.html");
-    QCOMPARE(Pattern(kQuestionLinkPattern).matchAll(a + b), QStringList({a, b}));
+    QCOMPARE(Pattern(portal::kQuestionLinkPattern).matchAll(a + b), QStringList({a, b}));
 }
 
 void TestPatterns::playAddress_data() {
@@ -139,7 +141,7 @@ void TestPatterns::playAddress_data() {
 void TestPatterns::playAddress() {
     QFETCH(QString, reply);
     QFETCH(QString, address);
-    QCOMPARE(Pattern(kPlayAddressPattern).firstMatch(reply), address);
+    QCOMPARE(Pattern(lumetta::PlayResolver::kPlayAddressPattern).firstMatch(reply), address);
 }
 
 void TestPatterns::quickSearchAgreesWithAPlainScan_data() {
@@ -182,8 +184,8 @@ void TestPatterns::quickSearchAgreesWithAPlainScan() {
     QFETCH(QString, text);
     const QByteArray utf8 = text.toUtf8();
     int found = 0;
-    for (auto p : {kSearchPageLinkPattern, kQuestionPageLinkPattern, kQuestionLinkPattern,
-                   kPlayAddressPattern}) {
+    for (auto p : {portal::kSearchPageLinkPattern, portal::kQuestionPageLinkPattern,
+                   portal::kQuestionLinkPattern, lumetta::PlayResolver::kPlayAddressPattern}) {
         const QStringList expected = plainScan(p, utf8);
         QCOMPARE(Pattern(p).matchAll(QByteArrayView(utf8)), expected);
         // A copy whose memory ends with the text (and its NUL): the sanitizer build sees any

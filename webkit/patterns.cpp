@@ -9,13 +9,6 @@
 
 namespace webkit {
 
-const std::string_view kSearchPageLinkPattern = R"(ed2k\:\/\/\|file\|[\S\s][^\x22]+\|\d+\|\w+\|\/)";
-const std::string_view kQuestionPageLinkPattern = R"(ed2k\:\/\/\|file\|[\S\s][^\x22]+\|\d+\|\w+\|)";
-const std::string_view kQuestionLinkPattern = R"(http\:\/\/zhidao.baidu.com\/question\/\d+.html)";
-const std::string_view kPlayAddressPattern = R"(http\:\/\/\w+\.\w+\.\w+\/high\.\w+\?\w\x3d\w+)";
-
-const QString kQnaHost = QStringLiteral("zhidao.baidu.com");
-
 namespace {
 RE2::Options options() {
     // RE2's defaults are what the patterns need: UTF-8, case-sensitive, "." not matching a

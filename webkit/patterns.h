@@ -15,21 +15,6 @@ class RE2;
 
 namespace webkit {
 
-// The link patterns, in RE2 syntax. Each keeps the meaning of the pattern as first written
-// for a VBScript-style engine; "\z" and "\h", which RE2 reads differently, are plain letters.
-
-// An eD2k file link on the Q&A search page: it ends in "|/".
-extern const std::string_view kSearchPageLinkPattern;
-// An eD2k file link on a question page: the same without the closing "/".
-extern const std::string_view kQuestionPageLinkPattern;
-// A question page of the Q&A site, named on its search page.
-extern const std::string_view kQuestionLinkPattern;
-// The play address in the play API's reply.
-extern const std::string_view kPlayAddressPattern;
-
-// The host of the Q&A site.
-extern const QString kQnaHost;
-
 // A compiled pattern: case-sensitive, "." not matching line breaks, global matching.
 class Pattern {
 public:

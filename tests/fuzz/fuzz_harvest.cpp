@@ -1,15 +1,17 @@
 // Harvesting links and question links from any page: every match has the shape of its pattern.
 #include "fuzz_common.h"
 #include "webkit/charset.h"
+#include "player/playresolver.h"
+#include "portal/qasite.h"
 #include "webkit/patterns.h"
 
 #include <QByteArray>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const webkit::Pattern search(webkit::kSearchPageLinkPattern);
-    static const webkit::Pattern question(webkit::kQuestionPageLinkPattern);
-    static const webkit::Pattern questions(webkit::kQuestionLinkPattern);
-    static const webkit::Pattern play(webkit::kPlayAddressPattern);
+    static const webkit::Pattern search(portal::kSearchPageLinkPattern);
+    static const webkit::Pattern question(portal::kQuestionPageLinkPattern);
+    static const webkit::Pattern questions(portal::kQuestionLinkPattern);
+    static const webkit::Pattern play(lumetta::PlayResolver::kPlayAddressPattern);
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const QString page = webkit::EncodingConvertor(bytes, QStringLiteral("gbk"));
     qsizetype total = 0;
