@@ -43,6 +43,18 @@ QFont labelFont(int pixelSize, bool bold = false) {
     return f;
 }
 
+// A rounded face filled with a gradient from top to bottom (`stops`: position, colour) and
+// outlined with `edge`.
+void roundedFace(QPainter& p, const QRectF& face, qreal radius,
+                 std::initializer_list<std::pair<qreal, QColor>> stops, const QPen& edge) {
+    QLinearGradient g(face.topLeft(), face.bottomLeft());
+    for (const auto& [at, color] : stops)
+        g.setColorAt(at, color);
+    p.setPen(edge);
+    p.setBrush(g);
+    p.drawRoundedRect(face, radius, radius);
+}
+
 // A clapperboard, white, in a box of `s` pixels with its top left at `o`.
 void clapperboard(QPainter& p, QPointF o, qreal s) {
     p.save();
@@ -123,13 +135,9 @@ QImage headerButton(void (*icon)(QPainter&, QPointF, qreal), const QString& labe
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     const QRectF face(0.5, 0.5, 99, 29);
-    QLinearGradient g(face.topLeft(), face.bottomLeft());
-    g.setColorAt(0, QColor(104, 186, 236));
-    g.setColorAt(0.5, QColor(64, 152, 212));
-    g.setColorAt(1, QColor(44, 128, 190));
-    p.setPen(QPen(QColor(33, 104, 160), 1));
-    p.setBrush(g);
-    p.drawRoundedRect(face, 5, 5);
+    roundedFace(p, face, 5,
+                {{0, QColor(104, 186, 236)}, {0.5, QColor(64, 152, 212)}, {1, QColor(44, 128, 190)}},
+                QPen(QColor(33, 104, 160), 1));
     // A soft highlight along the top edge.
     p.setPen(QPen(QColor(255, 255, 255, 90), 1));
     p.drawLine(QPointF(5, 1.5), QPointF(95, 1.5));
@@ -155,13 +163,8 @@ QImage searchButton() {
     QImage img = canvas(25, 25, kHeaderBlue);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF face(0.5, 0.5, 24, 24);
-    QLinearGradient g(face.topLeft(), face.bottomLeft());
-    g.setColorAt(0, QColor(255, 170, 60));
-    g.setColorAt(1, QColor(236, 120, 20));
-    p.setPen(QPen(QColor(200, 98, 10), 1));
-    p.setBrush(g);
-    p.drawRoundedRect(face, 4, 4);
+    roundedFace(p, QRectF(0.5, 0.5, 24, 24), 4,
+                {{0, QColor(255, 170, 60)}, {1, QColor(236, 120, 20)}}, QPen(QColor(200, 98, 10), 1));
     magnifier(p, QPointF(3, 3), 19, Qt::white);
     return img;
 }
@@ -215,12 +218,8 @@ QImage windowIcon() {
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF face(2, 2, 44, 44);
-    QLinearGradient g(face.topLeft(), face.bottomLeft());
-    g.setColorAt(0, QColor(110, 190, 240));
-    g.setColorAt(1, QColor(30, 110, 180));
-    p.setPen(QPen(QColor(20, 84, 140), 1.5));
-    p.setBrush(g);
-    p.drawRoundedRect(face, 9, 9);
+    roundedFace(p, face, 9, {{0, QColor(110, 190, 240)}, {1, QColor(30, 110, 180)}},
+                QPen(QColor(20, 84, 140), 1.5));
     // Film perforations along both edges.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 170));
