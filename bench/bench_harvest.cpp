@@ -1,7 +1,7 @@
 // Decoding a GBK page and harvesting its eD2k links: an ordinary large page and a hostile one.
 #include "gbk.h"
 #include "webkit/charset.h"
-#include "webkit/memory.h"
+#include "app/memory.h"
 #include "portal/qasite.h"
 #include "webkit/patterns.h"
 
@@ -108,7 +108,7 @@ void run(const char* name, const QByteArray& page, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    webkit::keepLargeBlocksUntilReturned(); // as corvale starts
+    app::keepLargeBlocksUntilReturned(); // as corvale starts
     QCoreApplication app(argc, argv);
     run("ordinary GBK page, decode+harvest", ordinaryPage(10'000'000), 5);
     run("hostile page, decode+harvest", hostilePage(200'000), 5);

@@ -8,7 +8,7 @@
 #include "portal/form1.h"
 #include "support/localweb.h"
 #include "webkit/fetch.h"
-#include "webkit/memory.h"
+#include "app/memory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -104,7 +104,7 @@ int measureView(const QString& address) {
 
 int measurePortal() {
     std::optional<portal::Form1> made;
-    webkit::withHelpersReturningLargeBlocks([&] { made.emplace(); }); // as corvale starts
+    app::withHelpersReturningLargeBlocks([&] { made.emplace(); }); // as corvale starts
     portal::Form1& form = *made;
     form.setPlayerPath(QString());
     form.show();
@@ -187,10 +187,10 @@ int main(int, char** argv) {
     // The portal is measured in this program; it starts the way corvale does. The empty window
     // and the page stay as QtWebEngine has them.
     if (argv[1] && std::string_view(argv[1]) == "portal")
-        webkit::keepLargeBlocksUntilReturned();
+        app::keepLargeBlocksUntilReturned();
     // The same portal with the other setting: every large block unmapped as soon as it is freed.
     if (argv[1] && std::string_view(argv[1]) == "portal-eager")
-        webkit::returnLargeBlocksWhenFreed();
+        app::returnLargeBlocksWhenFreed();
     prepareWebEngine();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);

@@ -6,7 +6,7 @@
 #include "gbk.h"
 #include "portal/search.h"
 #include "support/localweb.h"
-#include "webkit/memory.h"
+#include "app/memory.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -173,7 +173,7 @@ int largePage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    webkit::keepLargeBlocksUntilReturned(); // as corvale starts
+    app::keepLargeBlocksUntilReturned(); // as corvale starts
     QCoreApplication app(argc, argv);
     LocalWeb web;
     if (!web.start({QStringLiteral("--latency-ms"), QString::number(kLatencyMs)})) {

@@ -3,9 +3,10 @@
 #include "player/addresswatch.h"
 #include "player/pellion.h"
 
-#include "webkit/about.h"
-#include "webkit/display.h"
-#include "webkit/memory.h"
+#include "app/about.h"
+#include "app/display.h"
+#include "app/memory.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -46,33 +47,25 @@ QString usageText() {
 } // namespace
 
 int main(int argc, char** argv) {
-    webkit::returnLargeBlocksWhenFreed();
-    // The whole command line belongs to the player; Qt is given only the program's name, so
-    // that no argument is ever read as one of its own options.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    app::returnLargeBlocksWhenFreed();
+    // The whole command line belongs to the player.
+    app::Arguments args(argc, argv);
+    const QStringList& arguments = args.words();
     const QString commandLine = lumetta::commandLineFrom(arguments);
-
-    QCoreApplication::setOrganizationName(QStringLiteral("Miravend"));
-    QCoreApplication::setApplicationName(QStringLiteral("lumetta"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
+    app::nameProgram(app::Program::Player);
 
     // `lumetta --version` or `lumetta --help`, that one argument alone, prints the version or the
     // usage and ends: no link is ever that text, so nothing the player could be asked to play is
     // lost. Any other command line is a link, "qd" or nothing.
     if (arguments == QStringList{QStringLiteral("--version")})
-        return webkit::printVersion();
+        return app::printVersion();
     if (arguments == QStringList{QStringLiteral("--help")})
-        return webkit::printHelp(usageText());
+        return app::printHelp(usageText());
 
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    const auto app = webkit::openDisplay<QApplication>(qtArgc, qtArgv);
-
+    const auto application = app::openDisplay<QApplication>(args.qtArgc(), args.qtArgv());
     std::optional<lumetta::pellion> window;
-    webkit::withHelpersReturningLargeBlocks([&] { window.emplace(commandLine); });
+    app::withHelpersReturningLargeBlocks([&] { window.emplace(commandLine); });
     window->Form_Load();
     window->show();
-    return app->exec();
+    return application->exec();
 }

@@ -2,7 +2,7 @@
 #include "portal/form1.h"
 
 #include "portal/search.h"
-#include "webkit/memory.h"
+#include "app/memory.h"
 #include "webkit/urlencode.h"
 
 #include <QAction>
@@ -160,7 +160,7 @@ void Form1::searchFinished(const QStringList& links) {
     // The search's pages stay in the heap for reuse while it runs; once the list and the page
     // bridge (which passes the links on from a timer of its own) have taken the links, what the
     // search freed goes back to the system.
-    QTimer::singleShot(kReturnMemoryAfterSearchMs, this, [] { webkit::returnFreedMemory(); });
+    QTimer::singleShot(kReturnMemoryAfterSearchMs, this, [] { app::returnFreedMemory(); });
     links_ = links;
     if (!links.isEmpty() || anzt_ != kSearchMode) {
         zairu();

@@ -1,5 +1,5 @@
 // The malloc setting the programs hand on to QtWebEngine's helper processes, and only to them.
-#include "webkit/memory.h"
+#include "app/memory.h"
 
 #include <QTest>
 
@@ -30,7 +30,7 @@ void TestMemory::helpersAloneInheritTheThreshold() {
     else
         qputenv("GLIBC_TUNABLES", before);
     int calls = 0;
-    webkit::withHelpersReturningLargeBlocks([&] {
+    app::withHelpersReturningLargeBlocks([&] {
         ++calls;
         QCOMPARE(qgetenv("GLIBC_TUNABLES"), during);
     });

@@ -39,7 +39,8 @@ DIRECT = {
     "webkit/patterns.cpp": ["test_patterns", "test_search", "test_player_resolver"],
     "webkit/fetch.cpp": ["test_fetch"],
     "webkit/versioncheck.cpp": ["test_versioncheck"],
-    "webkit/about.cpp": ["test_headless", "test_command_line"],
+    "app/about.cpp": ["test_headless", "test_command_line"],
+    "app/memory.cpp": ["test_memory"],
     "portal/ed2klink.cpp": ["test_results", "test_search_rows"],
     "portal/results.cpp": ["test_results"],
     "portal/resultmodel.cpp": ["test_results"],
@@ -56,10 +57,11 @@ LINKED_BY = {
     "portal/": ["test_results", "test_startlimit", "test_search_rows", "test_search",
                 "test_headless", "test_command_line"],
     "player/": ["test_player_watch", "test_player_resolver", "test_command_line"],
+    "app/": ["test_memory", "test_headless", "test_command_line"],
 }
 
 # The command-line front ends, tested by running the whole program: slow, so only when named.
-BY_NAME_ONLY = {"webkit/about.cpp", "portal/headless.cpp"}
+BY_NAME_ONLY = {"app/about.cpp", "portal/headless.cpp"}
 
 # Lines that log, or only reserve capacity: nothing they do can change a result.
 LOGGING = re.compile(r"\b(qDebug|qInfo|qWarning|qCritical|qFatal|fprintf|std::fprintf)\b|\.reserve\(")

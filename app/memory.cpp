@@ -1,4 +1,4 @@
-#include "webkit/memory.h"
+#include "app/memory.h"
 
 #include <malloc.h>
 
@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace webkit {
+namespace app {
 
 namespace {
 
@@ -51,4 +51,4 @@ void returnFreedMemory() {
     malloc_trim(0);
 }
 
-} // namespace webkit
+} // namespace app

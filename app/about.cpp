@@ -1,10 +1,10 @@
-#include "webkit/about.h"
+#include "app/about.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-namespace webkit {
+namespace app {
 
 int printVersion() {
     const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
@@ -21,4 +21,4 @@ int printHelp(const QString& text) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-} // namespace webkit
+} // namespace app

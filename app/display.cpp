@@ -1,4 +1,4 @@
-#include "webkit/display.h"
+#include "app/display.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace webkit {
+namespace app {
 
 namespace {
 
@@ -69,4 +69,4 @@ void endOpeningDisplay() {
 
 } // namespace detail
 
-} // namespace webkit
+} // namespace app

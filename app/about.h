@@ -2,7 +2,7 @@
 
 class QString;
 
-namespace webkit {
+namespace app {
 
 // Prints "NAME VERSION (MAKER)" from the application's name, version and organisation, as
 // `--version` answers; returns the exit status.
@@ -11,4 +11,4 @@ int printVersion();
 // Prints a help text on stdout, as `--help` answers; returns the exit status.
 int printHelp(const QString& text);
 
-} // namespace webkit
+} // namespace app

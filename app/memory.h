@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace webkit {
+namespace app {
 
 // Makes every large memory block go back to the system as soon as it is freed. The programs
 // handle texts of megabytes in bursts (pages as they arrive, the page bridge's script with
@@ -29,4 +29,4 @@ void withHelpersReturningLargeBlocks(const std::function<void()>& startWeb);
 // Gives every free page of every heap back to the system: at the end of a search.
 void returnFreedMemory();
 
-} // namespace webkit
+} // namespace app

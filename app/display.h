@@ -2,7 +2,7 @@
 
 #include <memory>
 
-namespace webkit {
+namespace app {
 
 namespace detail {
 void beginOpeningDisplay();
@@ -20,4 +20,4 @@ std::unique_ptr<Application> openDisplay(int& argc, char** argv) {
     return app;
 }
 
-} // namespace webkit
+} // namespace app
