@@ -7,7 +7,8 @@ add_library(portal_window STATIC
 )
 target_include_directories(portal_window PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(portal_window
-  PUBLIC portal_core webkit browser Qt6::Widgets Qt6::WebEngineWidgets Qt6::WebChannel)
+  PUBLIC portal_core webkit browser Qt6::Widgets Qt6::WebEngineWidgets Qt6::WebChannel
+  PRIVATE vendor)
 
 add_executable(corvale ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(corvale PRIVATE portal_window)
