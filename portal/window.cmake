@@ -23,13 +23,3 @@ add_custom_target(portal_bitmaps
   DEPENDS drawbitmaps
   COMMENT "Drawing the portal's bitmaps"
   VERBATIM)
-
-# Start-up time of corvale, with the vendor site answering and with it unreachable.
-if(EXISTS ${CMAKE_SOURCE_DIR}/bench/bench_portal_start.cpp)
-  add_executable(bench_portal_start ${CMAKE_SOURCE_DIR}/bench/bench_portal_start.cpp)
-  target_link_libraries(bench_portal_start PRIVATE testsupport Qt6::Network)
-  add_dependencies(bench_portal_start corvale)
-  if(TARGET localweb)
-    add_dependencies(bench_portal_start localweb)
-  endif()
-endif()
