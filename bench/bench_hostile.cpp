@@ -9,6 +9,7 @@
 #include "portal/search.h"
 #include "support/hostile.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,7 +87,7 @@ private:
 
 const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
 const QString kQuestionLink = QStringLiteral("ed2k://|file|fromquestion.mkv|1|ABCDEF|");
-const QString kPlay = QStringLiteral("http://vod.miravend.test/high.php?v=abcdef");
+const QString kPlay = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abcdef");
 
 void portalCase(LocalWeb& web, const HostileReply& hostile, int round) {
     const QString keyword = QStringLiteral("hostile%1").arg(round);

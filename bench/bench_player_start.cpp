@@ -4,6 +4,7 @@
 //
 //   bench_player_start [runs]
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,8 +20,8 @@ namespace {
 
 const QString kLink =
     QStringLiteral("ed2k://|file|Big Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/");
-const QString kPlayPageLine =
-    QStringLiteral("loaded http://vod.miravend.test/high.php?v=0123456789abcdef0123456789abcdef");
+const QString kPlayPageLine = QStringLiteral("loaded http://" CORVALE_PLAY_HOST
+                                             "/high.php?v=0123456789abcdef0123456789abcdef");
 
 struct Times {
     qint64 resolvedMs = -1; // the play address came back from the API

@@ -7,6 +7,7 @@
 //     bench_resources MODE PORT  one measurement (empty, page, portal), localweb at PORT
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 #include "app/memory.h"
 
@@ -87,7 +88,7 @@ bool pageLoaded(QWebEngineView* view) {
         30000);
 }
 
-const QString kPlayPage = QStringLiteral("http://vod.miravend.test/high.php?v=abcdef");
+const QString kPlayPage = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abcdef");
 const QString kKeyword = QStringLiteral("tenthousand");
 
 // A bare QtWebEngine window of the player's size at `address`: the reference the programs are
@@ -154,7 +155,7 @@ double playerPss(LocalWeb& web) {
     if (!QTest::qWaitFor(
             [&] {
                 return web.requestedUrls().contains(
-                    QStringLiteral("http://vod.miravend.test/played"));
+                    QStringLiteral("http://" CORVALE_PLAY_HOST "/played"));
             },
             60000))
         std::fprintf(stderr, "the player did not reach playback\n");

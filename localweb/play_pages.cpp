@@ -2,6 +2,8 @@
 #include "site.h"
 #include "text.h"
 
+#include "vendor/hosts.h"
+
 namespace localweb {
 
 namespace {
@@ -63,7 +65,7 @@ void playApi(const Incoming& in, httplib::Response& res) {
         return;
     }
     const std::string title = bytesToUtf8(percentDecode(link->name, false));
-    const std::string address = "http://vod.miravend.test/high.php?v=" + asciiLower(link->hash);
+    const std::string address = "http://" CORVALE_PLAY_HOST "/high.php?v=" + asciiLower(link->hash);
     // The address comes before the title, so a title can never stand in its way.
     const std::string reply = "{\"code\":0,\"msg\":\"ok\",\"url\":\"" + address +
                               "\",\"title\":\"" + jsonEscape(title) + "\",\"size\":" + link->size +

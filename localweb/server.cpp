@@ -4,6 +4,8 @@
 #include "stopping.h"
 #include "text.h"
 
+#include "vendor/hosts.h"
+
 #include <map>
 #include <memory>
 
@@ -11,8 +13,8 @@ namespace localweb {
 
 namespace {
 
-constexpr std::string_view knownHosts[] = {"www.qarvo.test", "yun.qarvo.test", "zhidao.baidu.com",
-                                           "api.miravend.test", "vod.miravend.test"};
+constexpr std::string_view knownHosts[] = {CORVALE_PORTAL_HOST, CORVALE_SITE_HOST,
+                                           "zhidao.baidu.com", CORVALE_API_HOST, CORVALE_PLAY_HOST};
 
 bool isKnownHost(const std::string& host) {
     for (const std::string_view known : knownHosts) {
@@ -176,15 +178,15 @@ void Proxy::handle(const httplib::Request& req, httplib::Response& res) {
 
 bool Proxy::serveSite(const Incoming& in, httplib::Response& res) {
     const SiteContext site{catalogue_, content_};
-    if (in.host == "www.qarvo.test")
+    if (in.host == CORVALE_PORTAL_HOST)
         return serveVendorPortal(site, in, res);
-    if (in.host == "yun.qarvo.test")
+    if (in.host == CORVALE_SITE_HOST)
         return serveVendorSite(site, in, res);
     if (in.host == "zhidao.baidu.com")
         return serveQa(site, in, res);
-    if (in.host == "api.miravend.test")
+    if (in.host == CORVALE_API_HOST)
         return servePlayApi(site, in, res);
-    if (in.host == "vod.miravend.test")
+    if (in.host == CORVALE_PLAY_HOST)
         return servePlayHost(site, in, res);
     return false;
 }

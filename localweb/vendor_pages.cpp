@@ -3,11 +3,13 @@
 #include "site.h"
 #include "text.h"
 
+#include "vendor/hosts.h"
+
 namespace localweb {
 
 namespace {
 
-const char* const downloadAddress = "http://www.qarvo.test/download.html";
+const char* const downloadAddress = "http://" CORVALE_PORTAL_HOST "/download.html";
 
 const char* const cardStyle = R"css(
 .hero { padding: 28px 32px 8px; }
@@ -163,7 +165,7 @@ void linkPage(const SiteContext& site, httplib::Response& res) {
     }
     html += "</ul>\n</main>\n<script>\n"
             "function pick(link) {\n"
-            "    location.href = 'http://yun.qarvo.test/y/index2.html?okok=' + link;\n"
+            "    location.href = 'http://" CORVALE_SITE_HOST "/y/index2.html?okok=' + link;\n"
             "}\n</script>\n</body>\n</html>\n";
     sendUtf8Html(res, html);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured and built tree into a scratch folder and checks it:
 #
-#     check-package.sh CPACK CPACK_CONFIG
+#     check-package.sh CPACK CPACK_CONFIG APPSTREAM_ID
 #
 # - the files and links it holds, exactly (nothing of localweb, the tests or the benchmarks);
 # - its control fields: name, version, section, and dependencies that name the runtime packages
@@ -17,12 +17,13 @@
 # Nothing is installed on the system. Exits non-zero with a reason on the first failure.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: check-package.sh CPACK CPACK_CONFIG" >&2
+if [ $# -ne 3 ]; then
+    echo "usage: check-package.sh CPACK CPACK_CONFIG APPSTREAM_ID" >&2
     exit 2
 fi
 cpack="$1"
 config="$2"
+appstream_id="$3"
 
 expected_name=corvale
 expected_version=1.01
@@ -107,10 +108,10 @@ icon_sizes="16 22 24 32 48 64 128 256"
 ./usr/share/doc/corvale/copyright
 ./usr/share/man/man1/corvale.1.gz
 ./usr/share/man/man1/lumetta.1.gz
-./usr/share/metainfo/test.qarvo.corvale.metainfo.xml
 ./usr/share/icons/hicolor/scalable/apps/corvale.svg
 ./usr/share/icons/hicolor/scalable/apps/lumetta.svg
 EOF
+    echo "./usr/share/metainfo/$appstream_id.metainfo.xml"
     for size in $icon_sizes; do
         for program in corvale lumetta; do
             echo "./usr/share/icons/hicolor/${size}x${size}/apps/$program.png"
@@ -211,7 +212,7 @@ for program in corvale lumetta; do
 done
 
 # --- AppStream metadata -----------------------------------------------------------------------
-metainfo="$root/usr/share/metainfo/test.qarvo.corvale.metainfo.xml"
+metainfo="$root/usr/share/metainfo/$appstream_id.metainfo.xml"
 # Infos may stay (the .test host is no reverse domain the validator knows, and is no https
 # address); warnings and errors may not.
 if ! appstreamcli validate --no-net --no-color "$metainfo" >"$work/appstream.log" 2>&1 ||

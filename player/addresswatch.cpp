@@ -1,5 +1,7 @@
 #include "player/addresswatch.h"
 
+#include "vendor/hosts.h"
+
 namespace lumetta {
 
 namespace {
@@ -12,8 +14,7 @@ const QString kLinkReadyPath = QStringLiteral("/y/index2.html");
 const QString kErrorPagePath = QStringLiteral("/y/er.html");
 
 QString vendorSiteHost() {
-    // Spelled in pieces, as the base address is joined at run time.
-    return QStringLiteral("yun.") + QStringLiteral("qarvo") + QStringLiteral(".test");
+    return QStringLiteral(CORVALE_SITE_HOST);
 }
 
 QString vendorSiteBase() {

@@ -4,13 +4,15 @@
 #include "webkit/patterns.h"
 #include "webkit/urlencode.h"
 
+#include "vendor/hosts.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
 namespace lumetta {
 
 const QString kPlayApiPrefix =
-    QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=");
+    QStringLiteral("http://" CORVALE_API_HOST "/playapi.php?method=high&u=");
 
 PlayResolver::PlayResolver(QObject* parent) : QObject(parent) {}
 
@@ -45,7 +47,7 @@ void PlayResolver::dqbfdz(const QString& bfdz) {
 }
 
 QUrl playApiOrigin() {
-    return QUrl(QStringLiteral("http://api.miravend.test/"));
+    return QUrl(QStringLiteral("http://" CORVALE_API_HOST "/"));
 }
 
 QString refererBootstrapHtml(const QString& playAddress, const QString& requestAddress) {

@@ -5,6 +5,8 @@
 #include "portal/results.h"
 #include "webkit/versioncheck.h"
 
+#include "vendor/hosts.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -122,7 +124,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     initPortalResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：") +
-                   QStringLiteral("yun.qarvo.test"));
+                   QStringLiteral(CORVALE_SITE_HOST));
     // QIcon takes icon@2x.png beside it on its own.
     setWindowIcon(QIcon(QStringLiteral(":/portal/icon.png")));
     QFont windowFont(QStringLiteral("WenQuanYi Zen Hei"));
@@ -251,9 +253,8 @@ void Form1::HelloWorld(const QString& URL) {
 }
 
 void Form1::Form_Load() {
-    // The vendor portal's root, joined from its pieces.
-    qjym_ = QStringLiteral("http://") + QStringLiteral("www.") + QStringLiteral("qarvo") +
-            QStringLiteral(".test/");
+    // The vendor portal's root.
+    qjym_ = QStringLiteral("http://" CORVALE_PORTAL_HOST "/");
     external_->setQjym(qjym_);
 
     // The start page loads in the background. The version check runs on its own, holding

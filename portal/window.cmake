@@ -7,7 +7,8 @@ add_library(portal_window STATIC
 )
 target_include_directories(portal_window PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(portal_window
-  PUBLIC portal_core webkit browser app Qt6::Widgets Qt6::WebEngineWidgets Qt6::WebChannel)
+  PUBLIC portal_core webkit browser app Qt6::Widgets Qt6::WebEngineWidgets Qt6::WebChannel
+  PRIVATE vendor)
 
 add_executable(corvale ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(corvale PRIVATE portal_window app)
@@ -22,13 +23,3 @@ add_custom_target(portal_bitmaps
   DEPENDS drawbitmaps
   COMMENT "Drawing the portal's bitmaps"
   VERBATIM)
-
-# Start-up time of corvale, with the vendor site answering and with it unreachable.
-if(EXISTS ${CMAKE_SOURCE_DIR}/bench/bench_portal_start.cpp)
-  add_executable(bench_portal_start ${CMAKE_SOURCE_DIR}/bench/bench_portal_start.cpp)
-  target_link_libraries(bench_portal_start PRIVATE testsupport Qt6::Network)
-  add_dependencies(bench_portal_start corvale)
-  if(TARGET localweb)
-    add_dependencies(bench_portal_start localweb)
-  endif()
-endif()

@@ -4,6 +4,7 @@
 // script dialogs, and the keys that edit a page's text field next to the navigation keys kept off.
 #include "browser/browser.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,7 +30,7 @@
 
 namespace {
 
-const QString kSite = QStringLiteral("http://www.qarvo.test");
+const QString kSite = QStringLiteral("http://" CORVALE_PORTAL_HOST);
 
 // A window laid out like the programs': a header, the browser below it and a banner over the
 // browser; the browser follows the window's size.
@@ -194,12 +195,14 @@ void TestBrowser::newWindowsGoToTheDesktop() {
               "<p><a id='blank' target='_blank' href='/t/blank.html'>blank</a></p>"
               "<p><a id='plain' href='/t/target.html'>plain</a></p>"
               "<p><a id='ftp' target='_blank' href='ftp://files.test/a'>ftp</a></p>"
-              "<p><button id='open' onclick=\"window.open('https://www.qarvo.test/t/opened.html')\">"
+              "<p><button id='open' onclick=\"window.open('https://" CORVALE_PORTAL_HOST
+              "/t/opened.html')\">"
               "open</button></p>"
               "<p><button id='file' onclick=\"window.open('file:///etc/passwd')\">file</button></p>"
               "<p><button id='blankopen' onclick=\"window.open('about:blank')\">blank</button></p>"
               "<script>window.marker = 42;"
-              "setTimeout(function () { window.open('http://www.qarvo.test/t/popup.html'); }, 0);"
+              "setTimeout(function () { window.open('http://" CORVALE_PORTAL_HOST
+              "/t/popup.html'); }, 0);"
               "</script></body></html>");
     QWebEngineView* view = window->view;
     QVERIFY(loadPage(view, page));
@@ -216,8 +219,9 @@ void TestBrowser::newWindowsGoToTheDesktop() {
     QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 4, 20000);
     // In the order clicked; neither the other schemes nor the pop-up of the page's own accord,
     // which came before every click, went out.
-    const QList<QUrl> expected{QUrl(kSite + QStringLiteral("/t/blank.html")), QUrl(target),
-                               QUrl(target), QUrl(QStringLiteral("https://www.qarvo.test/t/opened.html"))};
+    const QList<QUrl> expected{
+        QUrl(kSite + QStringLiteral("/t/blank.html")), QUrl(target), QUrl(target),
+        QUrl(QStringLiteral("https://" CORVALE_PORTAL_HOST "/t/opened.html"))};
     QCOMPARE(desktop.opened, expected);
     // The browser kept its page.
     QCOMPARE(started.size(), 0);
@@ -347,8 +351,10 @@ void TestBrowser::signIn() {
     // A site: a wrong password brings the dialog back, the right one the page.
     view->load(QUrl(kSite + QStringLiteral("/__fault/auth/ann/open%20sesame")));
     QTRY_VERIFY_WITH_TIMEOUT(shown<QDialog>(QStringLiteral("signIn")), 20000);
-    QVERIFY(shown<QDialog>(QStringLiteral("signIn"))->findChild<QLabel*>()->text().contains(
-        QStringLiteral("www.qarvo.test")));
+    QVERIFY(shown<QDialog>(QStringLiteral("signIn"))
+                ->findChild<QLabel*>()
+                ->text()
+                .contains(QStringLiteral(CORVALE_PORTAL_HOST)));
     answer(QStringLiteral("ann"), QStringLiteral("wrong"));
     QTRY_VERIFY_WITH_TIMEOUT(!shown<QDialog>(QStringLiteral("signIn")), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(shown<QDialog>(QStringLiteral("signIn")), 20000);

@@ -5,6 +5,7 @@
 #include "browser/downloads.h"
 #include "browser/navigationkeys.h"
 #include "browser/signin.h"
+#include "vendor/hosts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -91,7 +92,7 @@ void TestBrowserKeys::mouseButtons() {
 
 void TestBrowserKeys::desktopAddresses() {
     using browser::Browser;
-    QVERIFY(Browser::opensInDesktop(QUrl(QStringLiteral("http://www.qarvo.test/a.html"))));
+    QVERIFY(Browser::opensInDesktop(QUrl(QStringLiteral("http://" CORVALE_PORTAL_HOST "/a.html"))));
     QVERIFY(Browser::opensInDesktop(QUrl(QStringLiteral("HTTPS://example.test/?q=1"))));
     for (const char* refused : {"ftp://example.test/x", "file:///etc/passwd", "javascript:alert(1)",
                                 "data:text/html,hi", "about:blank", "ed2k://|file|a|1|AB|/",

@@ -5,6 +5,7 @@
 #include "portal/form1.h"
 #include "support/localweb.h"
 #include "support/wirerecorder.h"
+#include "vendor/hosts.h"
 #include "webkit/urlencode.h"
 
 #include <QAction>
@@ -22,10 +23,10 @@
 
 namespace {
 
-const QString kApi = QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=");
-const QString kPlayPage = QStringLiteral("http://vod.miravend.test/high.php?v=");
-const QString kPlayed = QStringLiteral("http://vod.miravend.test/played");
-const QString kLinkPage = QStringLiteral("http://yun.qarvo.test/y/index.php");
+const QString kApi = QStringLiteral("http://" CORVALE_API_HOST "/playapi.php?method=high&u=");
+const QString kPlayPage = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=");
+const QString kPlayed = QStringLiteral("http://" CORVALE_PLAY_HOST "/played");
+const QString kLinkPage = QStringLiteral("http://" CORVALE_SITE_HOST "/y/index.php");
 
 QString playerPath() {
     return binDir() + QStringLiteral("/brenlo/lumetta");
@@ -124,8 +125,8 @@ void TestE2E::searchCopyAndPlay() {
     QCOMPARE(form.playerPath(), playerPath());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(QStringLiteral("http://www.qarvo.test/")),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        web.requestedUrls().contains(QStringLiteral("http://" CORVALE_PORTAL_HOST "/")), 20000);
     // The page itself says when it has loaded.
     bool complete = false;
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -186,7 +187,7 @@ void TestE2E::playerButtonAndLinkPage() {
         "ed2k://|file|The.Matrix.1999.1080p.mkv|1073741824|D7912E224DFF8D2D91004160ACC32DAC|/");
     web.route(kLinkPage,
               QStringLiteral("<html><body>片库<script>setTimeout(function () {"
-                             "location.href = 'http://yun.qarvo.test/y/index2.html?okok=%1';"
+                             "location.href = 'http://" CORVALE_SITE_HOST "/y/index2.html?okok=%1';"
                              "}, 300);</script></body></html>")
                   .arg(chosen)
                   .toUtf8());

@@ -1,6 +1,7 @@
 // The toolkit's HTTP fetch against the local stand-in web: bodies in their charsets, failures,
 // limits and the exact request target on the wire.
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ private Q_SLOTS:
 
 private:
     LocalWeb web;
-    const QString site = QStringLiteral("http://www.qarvo.test");
+    const QString site = QStringLiteral("http://" CORVALE_PORTAL_HOST);
 };
 
 void TestFetch::initTestCase() {
@@ -187,8 +188,8 @@ void TestFetch::redirects() {
 
 void TestFetch::requestTargetGoesOutAsBuilt() {
     web.clearLog();
-    const QString api =
-        QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=ed%32k%3A%2F%2F%7Cfile");
+    const QString api = QStringLiteral("http://" CORVALE_API_HOST
+                                       "/playapi.php?method=high&u=ed%32k%3A%2F%2F%7Cfile");
     const QString typed = QStringLiteral("http://zhidao.baidu.com/search?&word=a b变+ed2k");
     auto a = fetch(api, QStringLiteral("utf-8"));
     auto b = fetch(typed, QStringLiteral("gbk"));
@@ -206,7 +207,7 @@ void TestFetch::requestTargetGoesOutAsBuilt() {
 
     // Dot segments and doubled slashes stay in the path.
     web.clearLog();
-    const QString dots = QStringLiteral("http://www.qarvo.test/a/./b/../c//d/..");
+    const QString dots = QStringLiteral("http://" CORVALE_PORTAL_HOST "/a/./b/../c//d/..");
     auto c = fetch(dots, QStringLiteral("gbk"));
     QTRY_VERIFY(c->ready());
     QCOMPARE(web.requestedUrls(), QStringList{dots});
@@ -233,7 +234,8 @@ void TestFetch::asksAsABrowserDoes() {
 
     // Nothing else: never a Referer or a cookie, not even after a redirect whose answer set one.
     web.clearLog();
-    auto d = fetch(QStringLiteral("http://www.qarvo.test/__fault/redirect/1"), QStringLiteral("gbk"));
+    auto d = fetch(QStringLiteral("http://" CORVALE_PORTAL_HOST "/__fault/redirect/1"),
+                   QStringLiteral("gbk"));
     QTRY_VERIFY(d->ready());
     QCOMPARE(*d->text, QStringLiteral("arrived"));
     const QList<QJsonObject> sent = web.requests();

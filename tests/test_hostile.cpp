@@ -6,6 +6,7 @@
 #include "portal/form1.h"
 #include "support/hostile.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
 #include <QLineEdit>
@@ -20,7 +21,7 @@ const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
 const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
 const QString kGood = QStringLiteral("ed2k://|file|good.avi|734003200|0123456789ABCDEF|/");
 const QString kGoodQuestion = QStringLiteral("ed2k://|file|fromquestion.mkv|1|ABCDEF|");
-const QString kPlay = QStringLiteral("http://vod.miravend.test/high.php?v=abcdef");
+const QString kPlay = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abcdef");
 
 void addRows(const QList<HostileReply>& replies) {
     QTest::addColumn<int>("index");

@@ -2,6 +2,7 @@
 // what is taken from the reply.
 #include "player/playresolver.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
 #include <QCoreApplication>
@@ -85,7 +86,7 @@ void TestPlayerResolver::requestAddressOnTheWire() {
     QFETCH(QString, link);
     QFETCH(QString, encoded);
     const QString expected =
-        QStringLiteral("http://api.miravend.test/playapi.php?method=high&u=") + encoded;
+        QStringLiteral("http://" CORVALE_API_HOST "/playapi.php?method=high&u=") + encoded;
     QCOMPARE(PlayResolver::requestAddress(link), expected);
 
     const Outcome outcome = resolve(link);
@@ -103,9 +104,8 @@ void TestPlayerResolver::playApiAnswers() {
                                         "0123456789ABCDEF0123456789ABCDEF|/");
     const Outcome good = resolve(link);
     QVERIFY(good.resolved);
-    QCOMPARE(
-        good.playAddress,
-        QStringLiteral("http://vod.miravend.test/high.php?v=0123456789abcdef0123456789abcdef"));
+    QCOMPARE(good.playAddress, QStringLiteral("http://" CORVALE_PLAY_HOST
+                                              "/high.php?v=0123456789abcdef0123456789abcdef"));
     QCOMPARE(good.requestAddress, PlayResolver::requestAddress(link));
 
     // Anything else gets an error reply without an address.
@@ -121,42 +121,45 @@ void TestPlayerResolver::playAddressInReply_data() {
     QTest::addColumn<QString>("play");
 
     QTest::newRow("among other text")
-        << QByteArray("{\"code\":0,\"url\":\"http://vod.miravend.test/high.php?k=a1b2\",\"t\":1}")
-        << QStringLiteral("http://vod.miravend.test/high.php?k=a1b2");
-    QTest::newRow("first of two") << QByteArray("see http://one.miravend.test/high.php?v=first and "
-                                                "http://two.miravend.test/high.php?v=second")
-                                  << QStringLiteral("http://one.miravend.test/high.php?v=first");
+        << QByteArray("{\"code\":0,\"url\":\"http://" CORVALE_PLAY_HOST
+                      "/high.php?k=a1b2\",\"t\":1}")
+        << QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?k=a1b2");
+    QTest::newRow("first of two") << QByteArray("see http://one.play.test/high.php?v=first and "
+                                                "http://two.play.test/high.php?v=second")
+                                  << QStringLiteral("http://one.play.test/high.php?v=first");
     QTest::newRow("value cut at a hyphen")
-        << QByteArray("http://vod.miravend.test/high.php?u=abc-def&x=1")
-        << QStringLiteral("http://vod.miravend.test/high.php?u=abc");
+        << QByteArray("http://" CORVALE_PLAY_HOST "/high.php?u=abc-def&x=1")
+        << QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?u=abc");
     QTest::newRow("any extension, underscore")
         << QByteArray("<a href=\"http://v_1.m.t/high.asp?v=A_b9\">")
         << QStringLiteral("http://v_1.m.t/high.asp?v=A_b9");
     QTest::newRow("Chinese text around it")
-        << QByteArray("播放地址：http://vod.miravend.test/high.php?v=abc，请稍候")
-        << QStringLiteral("http://vod.miravend.test/high.php?v=abc");
+        << QByteArray("播放地址：http://" CORVALE_PLAY_HOST "/high.php?v=abc，请稍候")
+        << QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abc");
     QTest::newRow("unfit address first, fit one later")
         << QByteArray("http://a.b.c.d/high.php?v=1 http://x.y.z/high.php?v=2")
         << QStringLiteral("http://x.y.z/high.php?v=2");
 
     QTest::newRow("two-letter key")
-        << QByteArray("http://vod.miravend.test/high.php?id=5") << QString();
-    QTest::newRow("four labels") << QByteArray("http://a.vod.miravend.test/high.php?v=5")
+        << QByteArray("http://" CORVALE_PLAY_HOST "/high.php?id=5") << QString();
+    QTest::newRow("four labels") << QByteArray("http://a." CORVALE_PLAY_HOST "/high.php?v=5")
                                  << QString();
-    QTest::newRow("two labels") << QByteArray("http://miravend.test/high.php?v=5") << QString();
+    QTest::newRow("two labels") << QByteArray("http://play.test/high.php?v=5") << QString();
     QTest::newRow("hyphen in host")
         << QByteArray("http://vod.mira-vend.test/high.php?v=5") << QString();
-    QTest::newRow("port") << QByteArray("http://vod.miravend.test:80/high.php?v=5") << QString();
-    QTest::newRow("https") << QByteArray("https://vod.miravend.test/high.php?v=5") << QString();
+    QTest::newRow("port") << QByteArray("http://" CORVALE_PLAY_HOST ":80/high.php?v=5")
+                          << QString();
+    QTest::newRow("https") << QByteArray("https://" CORVALE_PLAY_HOST "/high.php?v=5") << QString();
     QTest::newRow("scheme in capitals")
-        << QByteArray("HTTP://vod.miravend.test/high.php?v=5") << QString();
+        << QByteArray("HTTP://" CORVALE_PLAY_HOST "/high.php?v=5") << QString();
     QTest::newRow("path in capitals")
-        << QByteArray("http://vod.miravend.test/High.php?v=5") << QString();
-    QTest::newRow("deeper path") << QByteArray("http://vod.miravend.test/x/high.php?v=5")
+        << QByteArray("http://" CORVALE_PLAY_HOST "/High.php?v=5") << QString();
+    QTest::newRow("deeper path") << QByteArray("http://" CORVALE_PLAY_HOST "/x/high.php?v=5")
                                  << QString();
-    QTest::newRow("empty value") << QByteArray("http://vod.miravend.test/high.php?v=") << QString();
+    QTest::newRow("empty value") << QByteArray("http://" CORVALE_PLAY_HOST "/high.php?v=")
+                                 << QString();
     QTest::newRow("escaped slashes")
-        << QByteArray("http:\\/\\/vod.miravend.test\\/high.php?v=5") << QString();
+        << QByteArray("http:\\/\\/" CORVALE_PLAY_HOST "\\/high.php?v=5") << QString();
     QTest::newRow("empty reply") << QByteArray() << QString();
 }
 
@@ -176,10 +179,11 @@ void TestPlayerResolver::playAddressInReply() {
 void TestPlayerResolver::statusIsNotExamined() {
     // Only the body counts: an error status with an address in its body still resolves.
     const QString link = QStringLiteral("status-test");
-    web.route(PlayResolver::requestAddress(link), "http://vod.miravend.test/high.php?v=x1", 500);
+    web.route(PlayResolver::requestAddress(link), "http://" CORVALE_PLAY_HOST "/high.php?v=x1",
+              500);
     const Outcome outcome = resolve(link);
     QVERIFY(outcome.resolved);
-    QCOMPARE(outcome.playAddress, QStringLiteral("http://vod.miravend.test/high.php?v=x1"));
+    QCOMPARE(outcome.playAddress, QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=x1"));
 }
 
 void TestPlayerResolver::failedFetch() {
@@ -202,7 +206,7 @@ void TestPlayerResolver::manyAtOnce() {
     for (int i = 0; i < 3; ++i) {
         const QString link = QStringLiteral("link-number-%1").arg(i);
         web.route(PlayResolver::requestAddress(link),
-                  QStringLiteral("http://vod.miravend.test/high.php?v=n%1").arg(i).toUtf8());
+                  QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=n%1").arg(i).toUtf8());
         resolver.dqbfdz(link);
     }
     resolver.dqbfdz(QStringLiteral("unrouted"));
@@ -215,7 +219,7 @@ void TestPlayerResolver::manyAtOnce() {
         pairs << args[0].toString() + QLatin1Char(' ') + args[1].toString();
     QSet<QString> expected;
     for (int i = 0; i < 3; ++i)
-        expected << QStringLiteral("http://vod.miravend.test/high.php?v=n%1 ").arg(i) +
+        expected << QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=n%1 ").arg(i) +
                         PlayResolver::requestAddress(QStringLiteral("link-number-%1").arg(i));
     QCOMPARE(pairs, expected);
 
@@ -229,10 +233,10 @@ void TestPlayerResolver::manyAtOnce() {
 }
 
 void TestPlayerResolver::bootstrapPage() {
-    const QString play = QStringLiteral("http://vod.miravend.test/high.php?v=abc");
+    const QString play = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abc");
     // A request address that tries to end the script element and start one of its own.
-    const QString request = QStringLiteral(
-        "http://api.miravend.test/playapi.php?u=</script><script>alert(1)</script>\"'");
+    const QString request = QStringLiteral("http://" CORVALE_API_HOST
+                                           "/playapi.php?u=</script><script>alert(1)</script>\"'");
     const QString page = refererBootstrapHtml(play, request);
 
     // One script element, whatever the addresses hold.

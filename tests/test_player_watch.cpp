@@ -1,5 +1,6 @@
 // The player's command line and its watch over the browser's address on the link page.
 #include "player/addresswatch.h"
+#include "vendor/hosts.h"
 
 #include <QTest>
 
@@ -23,11 +24,11 @@ private Q_SLOTS:
 };
 
 void TestPlayerWatch::vendorAddresses() {
-    QCOMPARE(vendorSiteBase(), QStringLiteral("http://yun.qarvo.test"));
+    QCOMPARE(vendorSiteBase(), QStringLiteral("http://" CORVALE_SITE_HOST));
     const AddressWatch watch(vendorSiteBase());
-    // The compared prefix follows from the host: 35 characters with ours.
-    QCOMPARE(watch.linkReadyPrefix(), QStringLiteral("http://yun.qarvo.test/y/index2.html"));
-    QCOMPARE(watch.linkReadyPrefix().size(), 35);
+    // The compared prefix follows from the host: "http://", the host, "/y/index2.html".
+    QCOMPARE(watch.linkReadyPrefix(), QStringLiteral("http://" CORVALE_SITE_HOST "/y/index2.html"));
+    QCOMPARE(watch.linkReadyPrefix().size(), qsizetype(7 + sizeof(CORVALE_SITE_HOST) - 1 + 14));
 }
 
 void TestPlayerWatch::commandLine_data() {
@@ -106,14 +107,16 @@ void TestPlayerWatch::watch_data() {
         << ready.chopped(1) + QStringLiteral("?okok=abcdefgh") << Verdict::Wait << QString();
     QTest::newRow("link page") << vendorSiteBase() + QStringLiteral("/y/index.php") << Verdict::Wait
                                << QString();
-    QTest::newRow("other host") << QStringLiteral(
-                                       "http://www.qarvo.test/y/index2.html?okok=abcdefgh")
+    QTest::newRow("other host") << QStringLiteral("http://" CORVALE_PORTAL_HOST
+                                                  "/y/index2.html?okok=abcdefgh")
                                 << Verdict::Wait << QString();
-    QTest::newRow("https") << QStringLiteral("https://yun.qarvo.test/y/index2.html?okok=abcdefgh")
+    QTest::newRow("https") << QStringLiteral("https://" CORVALE_SITE_HOST
+                                             "/y/index2.html?okok=abcdefgh")
                            << Verdict::Wait << QString();
     QTest::newRow("host in capitals")
-        << QStringLiteral("http://YUN.qarvo.test/y/index2.html?okok=abcdefgh") << Verdict::Wait
-        << QString();
+        << QStringLiteral("http://") + QStringLiteral(CORVALE_SITE_HOST).toUpper() +
+               QStringLiteral("/y/index2.html?okok=abcdefgh")
+        << Verdict::Wait << QString();
     QTest::newRow("marker elsewhere")
         << QStringLiteral("http://elsewhere.test/?okok=abcdefgh") << Verdict::Wait << QString();
     QTest::newRow("about:blank") << QStringLiteral("about:blank") << Verdict::Wait << QString();

@@ -6,6 +6,7 @@
 #include "player/playresolver.h"
 #include "support/localweb.h"
 #include "support/wirerecorder.h"
+#include "vendor/hosts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -72,7 +73,7 @@ const QString kVideoPlaying = QStringLiteral("(function(){var v=document.getElem
 const QString kLink =
     QStringLiteral("ed2k://|file|Big Buck.webm|47442|0123456789ABCDEF0123456789ABCDEF|/");
 const QString kPlayAddress =
-    QStringLiteral("http://vod.miravend.test/high.php?v=0123456789abcdef0123456789abcdef");
+    QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=0123456789abcdef0123456789abcdef");
 
 // localweb's server library percent-decodes request header values before they reach its log
 // and its pages; what it shows is the sent value or that decoding of it.
@@ -111,7 +112,7 @@ private:
     LocalWeb web;
     WireRecorder wire;
     const QString qjym = vendorSiteBase();
-    const QString apiPrefix = QStringLiteral("http://api.miravend.test/playapi.php");
+    const QString apiPrefix = QStringLiteral("http://" CORVALE_API_HOST "/playapi.php");
 };
 
 void TestPlayerWindow::initTestCase() {
@@ -138,7 +139,7 @@ void TestPlayerWindow::designAndResize() {
     pellion w(QStringLiteral("qd"));
     QCOMPARE(w.objectName(), QStringLiteral("pellion"));
     QCOMPARE(w.windowTitle(),
-             QStringLiteral("Miravendv1.2  最好的的极速云点播软件  官网：yun.qarvo.test"));
+             QStringLiteral("Miravendv1.2  最好的的极速云点播软件  官网：" CORVALE_SITE_HOST));
     QCOMPARE(w.size(), QSize(968, 534));
     QCOMPARE(w.WebBrowser1->objectName(), QStringLiteral("WebBrowser1"));
     QCOMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 497, 281));
@@ -178,7 +179,7 @@ void TestPlayerWindow::startWithLink() {
     // two answers.
     const QStringList urls = web.requestedUrls();
     QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
-    const QString versionFile = QStringLiteral("http://www.qarvo.test//yun.txt");
+    const QString versionFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "//yun.txt");
     QCOMPARE(urls.count(versionFile), 2);
     QVERIFY(urls.indexOf(request) > urls.lastIndexOf(versionFile));
     QVERIFY(!urls.contains(qjym + QStringLiteral("/y/index.php")));
@@ -223,7 +224,7 @@ void TestPlayerWindow::loadingPageBeforeVersionAnswer() {
     // The version check's question is held on its way to the vendor: the loading page is asked
     // for and shown all the same, and nothing else happens until the answer is in.
     QFETCH(QString, commandLine);
-    const QString versionFile = QStringLiteral("http://www.qarvo.test//yun.txt");
+    const QString versionFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "//yun.txt");
     const QString loadingPage = qjym + QStringLiteral("/loading/index.html?v=1");
     const QString linkPage = qjym + QStringLiteral("/y/index.php");
     wire.hold("GET " + versionFile.toUtf8() + ' ');
@@ -310,7 +311,7 @@ void TestPlayerWindow::linkPageHandsOverALink() {
     QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
 
     const QString play = opened[0][0].toString();
-    QVERIFY(play.startsWith(QStringLiteral("http://vod.miravend.test/high.php?v=")));
+    QVERIFY(play.startsWith(QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=")));
     QTRY_COMPARE_WITH_TIMEOUT(href(w), play, 30000);
     QCOMPARE(wire.header(play, "Referer").value_or(QStringLiteral("<not asked for>")), request);
     QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
@@ -345,8 +346,9 @@ void TestPlayerWindow::linkWithBlanksAndChinese() {
     const QString request = PlayResolver::requestAddress(link);
     QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
     QCOMPARE(opened[0][1].toString(), request);
-    QCOMPARE(opened[0][0].toString(),
-             QStringLiteral("http://vod.miravend.test/high.php?v=3f6a1c9b82d4e0715ca9b3e6d2f80417"));
+    QCOMPARE(
+        opened[0][0].toString(),
+        QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=3f6a1c9b82d4e0715ca9b3e6d2f80417"));
     QTRY_COMPARE_WITH_TIMEOUT(href(w), opened[0][0].toString(), 30000);
 }
 
@@ -356,7 +358,7 @@ void TestPlayerWindow::lostAddressAnswerIsAskedForAgain() {
     // nothing.
     const QString link = QStringLiteral("lost-answer-link");
     const QString request = PlayResolver::requestAddress(link);
-    const QString play = QStringLiteral("http://vod.miravend.test/high.php?v=lost");
+    const QString play = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=lost");
     web.route(request, play.toUtf8());
     pellion w(QStringLiteral("qd"));
     QSignalSpy opened(&w, &pellion::playOpened);
@@ -424,7 +426,7 @@ void TestPlayerWindow::slowResolutionIsAskedForOnce() {
     // resolved once, and the watch has ended before the answer comes.
     const QString link = QStringLiteral("slow-link");
     const QString request = PlayResolver::requestAddress(link);
-    const QString play = QStringLiteral("http://vod.miravend.test/high.php?v=slow");
+    const QString play = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=slow");
     web.route(request, play.toUtf8(), 200, QStringLiteral("raw"), 3500);
     pellion w(QStringLiteral("qd"));
     QSignalSpy opened(&w, &pellion::playOpened);
@@ -447,10 +449,10 @@ void TestPlayerWindow::noPlayAddress_data() {
     // "QD" is a link, which the API does not know.
     QTest::newRow("QD") << QStringLiteral("QD") << QByteArray() << 200;
     QTest::newRow("reply without an address")
-        << kLink << QByteArray("{\"code\":1,\"msg\":\"busy, try http://vod.miravend.test/\"}")
+        << kLink << QByteArray("{\"code\":1,\"msg\":\"busy, try http://" CORVALE_PLAY_HOST "/\"}")
         << 200;
     QTest::newRow("address on a four-label host")
-        << kLink << QByteArray("http://a.vod.miravend.test/high.php?v=abc") << 200;
+        << kLink << QByteArray("http://a." CORVALE_PLAY_HOST "/high.php?v=abc") << 200;
     QTest::newRow("empty error reply") << kLink << QByteArray() << 503;
 }
 
@@ -477,8 +479,9 @@ void TestPlayerWindow::versionAnnouncement_data() {
     QTest::addColumn<QByteArray>("download");
     QTest::addColumn<int>("downloadStatus");
     QTest::addColumn<QString>("opened"); // empty: nothing may be opened
-    QTest::newRow("web address") << QByteArray("http://www.qarvo.test/download.html") << 200
-                                 << QStringLiteral("http://www.qarvo.test/download.html");
+    QTest::newRow("web address") << QByteArray("http://" CORVALE_PORTAL_HOST "/download.html")
+                                 << 200
+                                 << QStringLiteral("http://" CORVALE_PORTAL_HOST "/download.html");
     QTest::newRow("local file") << QByteArray("file:///etc/passwd") << 200 << QString();
     QTest::newRow("download file missing") << QByteArray() << 404 << QString();
 }
@@ -487,8 +490,9 @@ void TestPlayerWindow::versionAnnouncement() {
     QFETCH(QByteArray, download);
     QFETCH(int, downloadStatus);
     QFETCH(QString, opened);
-    web.route(QStringLiteral("http://www.qarvo.test//yun.txt"), "2");
-    web.route(QStringLiteral("http://www.qarvo.test//yunup.txt"), download, downloadStatus);
+    web.route(QStringLiteral("http://" CORVALE_PORTAL_HOST "//yun.txt"), "2");
+    web.route(QStringLiteral("http://" CORVALE_PORTAL_HOST "//yunup.txt"), download,
+              downloadStatus);
     DesktopRecorder desktop;
     for (const char* scheme : {"http", "https", "file"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
@@ -508,7 +512,8 @@ void TestPlayerWindow::versionAnnouncement() {
     QCOMPARE(w.state(), State::Loading);
     QVERIFY(!w.Timer1->isActive());
     QVERIFY(desktop.opened.isEmpty());
-    QVERIFY(web.requestedUrls(QStringLiteral("http://www.qarvo.test//yunup.txt")).size() == 1);
+    QVERIFY(web.requestedUrls(QStringLiteral("http://" CORVALE_PORTAL_HOST "//yunup.txt")).size() ==
+            1);
 
     box->button(QMessageBox::Ok)->click();
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);

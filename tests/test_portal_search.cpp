@@ -3,6 +3,7 @@
 // recording stand-in for the player.
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
 #include <QAction>
@@ -32,7 +33,7 @@ namespace {
 const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
 const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
 const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
-const QString kSiteSearch = QStringLiteral("http://www.qarvo.test/search.php?keyword=");
+const QString kSiteSearch = QStringLiteral("http://" CORVALE_PORTAL_HOST "/search.php?keyword=");
 
 QString link(const QString& name, const char* size = "734003200", bool slash = true) {
     return QStringLiteral("ed2k://|file|%1|%2|0123456789ABCDEF0123456789ABCDEF|%3")

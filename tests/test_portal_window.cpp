@@ -4,6 +4,7 @@
 // stand-in.
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/versioncheck.h"
 
 #include <QAccessible>
@@ -38,9 +39,9 @@ using portal::ResultList;
 
 namespace {
 
-const QString kRoot = QStringLiteral("http://www.qarvo.test/");
-const QString kVersionFile = QStringLiteral("http://www.qarvo.test/d.txt");
-const QString kDownloadFile = QStringLiteral("http://www.qarvo.test/up.txt");
+const QString kRoot = QStringLiteral("http://" CORVALE_PORTAL_HOST "/");
+const QString kVersionFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/d.txt");
+const QString kDownloadFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/up.txt");
 
 // The test's own answers, in a routes file that localweb reads. Pages are kept in files named
 // .html so that they go out as HTML; everything else goes out as plain text.
@@ -234,8 +235,9 @@ void TestPortalWindow::startUpState() {
     form = open();
     Form1& f = *form;
 
-    QCOMPARE(f.windowTitle(),
-             QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：yun.qarvo.test"));
+    QCOMPARE(
+        f.windowTitle(),
+        QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：" CORVALE_SITE_HOST));
     QCOMPARE(f.size(), QSize(1008, 560));
     QVERIFY(!f.windowIcon().isNull());
     QCOMPARE(f.windowIcon().availableSizes().value(0), QSize(48, 48));
@@ -339,7 +341,7 @@ void TestPortalWindow::startPageBeforeVersionCheck() {
 }
 
 void TestPortalWindow::tabOrder() {
-    const QString plain = QStringLiteral("http://www.qarvo.test/t/plain.html");
+    const QString plain = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/plain.html");
     routes.serve(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
     form = open();
     Form1& f = *form;
@@ -420,7 +422,7 @@ void TestPortalWindow::versionCheck_data() {
     QTest::addColumn<QString>("opened");
     QTest::addColumn<int>("versionFetches");
 
-    const QByteArray page = "http://www.qarvo.test/download.html";
+    const QByteArray page = "http://" CORVALE_PORTAL_HOST "/download.html";
     QTest::newRow("newer") << QByteArray("2") << page << true << QString::fromLatin1(page) << 2;
     QTest::newRow("same") << QByteArray("1") << page << false << QString() << 2;
     QTest::newRow("three characters") << QByteArray("100") << page << false << QString() << 1;
@@ -485,8 +487,8 @@ void TestPortalWindow::versionCheck() {
 }
 
 void TestPortalWindow::noContextMenu() {
-    const QString first = QStringLiteral("http://www.qarvo.test/t/first.html");
-    const QString second = QStringLiteral("http://www.qarvo.test/t/menu.html");
+    const QString first = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/first.html");
+    const QString second = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/menu.html");
     routes.serve(first, "<html><body><p>first</p></body></html>");
     routes.serve(second,
                  "<html><body style='height:900px'><p>right-click me</p><script>"
@@ -532,8 +534,8 @@ void TestPortalWindow::noContextMenu() {
 }
 
 void TestPortalWindow::noNavigationShortcuts() {
-    const QString a = QStringLiteral("http://www.qarvo.test/t/a.html");
-    const QString b = QStringLiteral("http://www.qarvo.test/t/b.html");
+    const QString a = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/a.html");
+    const QString b = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/b.html");
     const QByteArray page = "<html><body><p>page</p><input id='box'></body></html>";
     routes.serve(a, page);
     routes.serve(b, page);
@@ -585,11 +587,11 @@ void TestPortalWindow::noNavigationShortcuts() {
 }
 
 void TestPortalWindow::helloWorldStartsThePlayer() {
-    const QString inlinePage = QStringLiteral("http://www.qarvo.test/t/inline.html");
-    const QString emptyPage = QStringLiteral("http://www.qarvo.test/t/empty.html");
-    const QString clickPage = QStringLiteral("http://www.qarvo.test/t/click.html");
-    const QString framePage = QStringLiteral("http://www.qarvo.test/t/frame.html");
-    const QString framed = QStringLiteral("http://www.qarvo.test/t/framed.html");
+    const QString inlinePage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/inline.html");
+    const QString emptyPage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/empty.html");
+    const QString clickPage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/click.html");
+    const QString framePage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/frame.html");
+    const QString framed = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/framed.html");
     const QString blanks = QStringLiteral("ed2k://|file|变形金刚 Transformers 2007.rmvb|1342177280|"
                                           "0123456789ABCDEF0123456789ABCDEF|/");
     const QString bars = QStringLiteral("a b  |中文|\"quoted\" 'single' $HOME;`x`|");
@@ -681,7 +683,7 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
 }
 
 void TestPortalWindow::bridgeValuesAreReadOnly() {
-    const QString page = QStringLiteral("http://www.qarvo.test/t/values.html");
+    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/values.html");
     // What an inline script sees while the page loads, kept for the test to read.
     routes.serve(page, "<html><body><script>"
                        "window.seen = [window.external.qjym, window.external.anzt,"
@@ -699,7 +701,7 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
 
     QVERIFY(loadPage(view, page));
     QCOMPARE(js(view, QStringLiteral("JSON.stringify(window.seen)")).toString(),
-             QStringLiteral("[\"http://www.qarvo.test/\",1,\"%1\"]").arg(edurl));
+             QStringLiteral("[\"http://" CORVALE_PORTAL_HOST "/\",1,\"%1\"]").arg(edurl));
 
     // Later changes reach the page.
     f.setAnzt(2);
@@ -718,7 +720,7 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
                                      " typeof external.HelloWorld])"))
                  .toString(),
              QStringLiteral("[[\"HelloWorld\",\"edurl\",\"qjym\",\"anzt\"],"
-                            "\"http://www.qarvo.test/\",2,\"function\"]"));
+                            "\"http://" CORVALE_PORTAL_HOST "/\",2,\"function\"]"));
     QCOMPARE(f.qjym(), kRoot);
     QCOMPARE(f.anzt(), qint16(2));
 }
@@ -726,7 +728,7 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
 void TestPortalWindow::searchReachesTheBridge() {
     // A finished search: the list shows the links first, the bridge takes them right after,
     // and a page loaded then reads them while it loads.
-    const QString page = QStringLiteral("http://www.qarvo.test/t/found.html");
+    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/found.html");
     const QString link = QStringLiteral("ed2k://|file|found.avi|1|A|/");
     routes.serve(page, "<html><body><script>window.seen = window.external.edurl;</script>"
                        "</body></html>");

@@ -1,5 +1,6 @@
 // The start-up version check, both variants, against version files served by localweb.
 #include "support/localweb.h"
+#include "vendor/hosts.h"
 #include "webkit/fetch.h"
 #include "webkit/versioncheck.h"
 
@@ -34,10 +35,10 @@ void TestVersionCheck::initTestCase() {
 void TestVersionCheck::addresses() {
     VersionCheck portal(Variant::Portal);
     VersionCheck player(Variant::Player);
-    QCOMPARE(portal.versionUrl(), QStringLiteral("http://www.qarvo.test/d.txt"));
-    QCOMPARE(portal.downloadUrl(), QStringLiteral("http://www.qarvo.test/up.txt"));
-    QCOMPARE(player.versionUrl(), QStringLiteral("http://www.qarvo.test//yun.txt"));
-    QCOMPARE(player.downloadUrl(), QStringLiteral("http://www.qarvo.test//yunup.txt"));
+    QCOMPARE(portal.versionUrl(), QStringLiteral("http://" CORVALE_PORTAL_HOST "/d.txt"));
+    QCOMPARE(portal.downloadUrl(), QStringLiteral("http://" CORVALE_PORTAL_HOST "/up.txt"));
+    QCOMPARE(player.versionUrl(), QStringLiteral("http://" CORVALE_PORTAL_HOST "//yun.txt"));
+    QCOMPARE(player.downloadUrl(), QStringLiteral("http://" CORVALE_PORTAL_HOST "//yunup.txt"));
 }
 
 void TestVersionCheck::flow_data() {
@@ -66,7 +67,7 @@ void TestVersionCheck::flow() {
     QFETCH(int, versionFetches);
     VersionCheck check{Variant(variant)};
     web.route(check.versionUrl(), version);
-    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    web.route(check.downloadUrl(), "http://" CORVALE_PORTAL_HOST "/download.html");
     web.clearLog();
     QSignalSpy news(&check, &VersionCheck::newVersion);
     QSignalSpy done(&check, &VersionCheck::finished);
@@ -77,21 +78,22 @@ void TestVersionCheck::flow() {
     QCOMPARE(done.size(), 1);
     QCOMPARE(news.size(), announced ? 1 : 0);
     if (announced)
-        QCOMPARE(news[0][0].toString(), QStringLiteral("http://www.qarvo.test/download.html"));
+        QCOMPARE(news[0][0].toString(),
+                 QStringLiteral("http://" CORVALE_PORTAL_HOST "/download.html"));
     // The version file once or twice, then the download file only when announced, in order.
     QStringList expected;
     for (int i = 0; i < versionFetches; ++i)
         expected << check.versionUrl();
     if (announced)
         expected << check.downloadUrl();
-    QCOMPARE(web.requestedUrls(QStringLiteral("http://www.qarvo.test/")), expected);
+    QCOMPARE(web.requestedUrls(QStringLiteral("http://" CORVALE_PORTAL_HOST "/")), expected);
 }
 
 void TestVersionCheck::failedFetches() {
     // No answer at all: the empty text passes the length test and is no number.
     VersionCheck check(Variant::Portal);
     web.route(check.versionUrl(), "");
-    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    web.route(check.downloadUrl(), "http://" CORVALE_PORTAL_HOST "/download.html");
     QSignalSpy news(&check, &VersionCheck::newVersion);
     QSignalSpy done(&check, &VersionCheck::finished);
     web.route(check.versionUrl(), "");
@@ -132,7 +134,7 @@ void TestVersionCheck::twoFetchesAnswerDifferently() {
     QFETCH(bool, announced);
     VersionCheck check{Variant(variant)};
     web.routeInTurn(check.versionUrl(), answers);
-    web.route(check.downloadUrl(), "http://www.qarvo.test/download.html");
+    web.route(check.downloadUrl(), "http://" CORVALE_PORTAL_HOST "/download.html");
     QSignalSpy news(&check, &VersionCheck::newVersion);
     QSignalSpy done(&check, &VersionCheck::finished);
     check.pdup();
@@ -157,26 +159,29 @@ void TestVersionCheck::numbers() {
 }
 
 void TestVersionCheck::openable() {
-    QVERIFY(VersionCheck::openable(QStringLiteral("http://www.qarvo.test/download.html")));
+    QVERIFY(VersionCheck::openable(QStringLiteral("http://" CORVALE_PORTAL_HOST "/download.html")));
     QVERIFY(VersionCheck::openable(QStringLiteral("https://example.org/get")));
     QVERIFY(!VersionCheck::openable(QString()));
     QVERIFY(!VersionCheck::openable(QStringLiteral("/usr/bin/xterm")));
     QVERIFY(!VersionCheck::openable(QStringLiteral("file:///etc/passwd")));
     QVERIFY(!VersionCheck::openable(QStringLiteral("javascript:alert(1)")));
-    QVERIFY(!VersionCheck::openable(QStringLiteral("http://www.qarvo.test/download.html\r\n")));
+    QVERIFY(!VersionCheck::openable(
+        QStringLiteral("http://" CORVALE_PORTAL_HOST "/download.html\r\n")));
     QVERIFY(!VersionCheck::openable(QStringLiteral("http:///nohost")));
 
     // Read tolerantly: a blank or "|" in the query leaves an http address, opened as written.
     const QUrl loose = VersionCheck::downloadAddress(
-        QStringLiteral("http://www.qarvo.test/get.php?name=a b|c&v=2"));
-    QCOMPARE(loose.host(), QStringLiteral("www.qarvo.test"));
+        QStringLiteral("http://" CORVALE_PORTAL_HOST "/get.php?name=a b|c&v=2"));
+    QCOMPARE(loose.host(), QStringLiteral(CORVALE_PORTAL_HOST));
     QCOMPARE(loose.query(QUrl::FullyDecoded), QStringLiteral("name=a b|c&v=2"));
-    QVERIFY(VersionCheck::openable(QStringLiteral("HTTPS://www.qarvo.test/a b")));
+    QVERIFY(VersionCheck::openable(QStringLiteral("HTTPS://" CORVALE_PORTAL_HOST "/a b")));
     // A control character anywhere, C1 included, and any scheme but http and https: nothing.
-    for (const QString& text :
-         {QStringLiteral("http://www.qarvo.test/a\tb"), QStringLiteral("http://www.qarvo.test/\x7f"),
-          QStringLiteral("http://www.qarvo.test/a\u0085"), QStringLiteral("\nhttp://www.qarvo.test/"),
-          QStringLiteral("ftp://www.qarvo.test/a b"), QStringLiteral("www.qarvo.test/a b")})
+    for (const QString& text : {QStringLiteral("http://" CORVALE_PORTAL_HOST "/a\tb"),
+                                QStringLiteral("http://" CORVALE_PORTAL_HOST "/\x7f"),
+                                QStringLiteral("http://" CORVALE_PORTAL_HOST "/a\u0085"),
+                                QStringLiteral("\nhttp://" CORVALE_PORTAL_HOST "/"),
+                                QStringLiteral("ftp://" CORVALE_PORTAL_HOST "/a b"),
+                                QStringLiteral(CORVALE_PORTAL_HOST "/a b")})
         QVERIFY2(VersionCheck::downloadAddress(text).isEmpty(), qPrintable(text));
 }
 

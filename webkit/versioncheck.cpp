@@ -2,6 +2,8 @@
 
 #include "webkit/fetch.h"
 
+#include "vendor/hosts.h"
+
 #include <QUrl>
 
 #include <cmath>
@@ -15,10 +17,10 @@ constexpr double kOwnVersion = 1;
 } // namespace
 
 VersionCheck::VersionCheck(Variant variant, QObject* parent) : QObject(parent), variant_(variant) {
-    // The portal host, spelled in pieces; the player's base keeps a trailing slash, so its
-    // file paths begin with two.
-    base_ = QStringLiteral("http://") + QStringLiteral("www.") + QStringLiteral("qarvo") +
-            (variant == Variant::Player ? QStringLiteral(".test/") : QStringLiteral(".test"));
+    // The portal host; the player's base keeps a trailing slash, so its file paths begin with
+    // two.
+    base_ = variant == Variant::Player ? QStringLiteral("http://" CORVALE_PORTAL_HOST "/")
+                                       : QStringLiteral("http://" CORVALE_PORTAL_HOST);
 }
 
 QString VersionCheck::versionUrl() const {
