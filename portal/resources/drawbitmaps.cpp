@@ -55,13 +55,19 @@ void roundedFace(QPainter& p, const QRectF& face, qreal radius,
     p.drawRoundedRect(face, radius, radius);
 }
 
-// A clapperboard, white, in a box of `s` pixels with its top left at `o`.
-void clapperboard(QPainter& p, QPointF o, qreal s) {
+// Sets `p` up to draw a white icon on a grid of 20 units in a box of `s` pixels with its top left
+// at `o`; the icon restores `p` when it is done.
+void whiteIconBox(QPainter& p, QPointF o, qreal s) {
     p.save();
     p.translate(o);
     p.scale(s / 20.0, s / 20.0);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
+}
+
+// A clapperboard, white, in a box of `s` pixels with its top left at `o`.
+void clapperboard(QPainter& p, QPointF o, qreal s) {
+    whiteIconBox(p, o, s);
     // Board.
     p.drawRoundedRect(QRectF(2, 8, 16, 10), 1.5, 1.5);
     // Hinged clapper, tilted open, with its stripes.
@@ -107,11 +113,7 @@ void magnifier(QPainter& p, QPointF o, qreal s, const QColor& color) {
 
 // A play sign in a circle with a small cloud behind, white, in a box of `s` pixels.
 void cloudPlay(QPainter& p, QPointF o, qreal s) {
-    p.save();
-    p.translate(o);
-    p.scale(s / 20.0, s / 20.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
+    whiteIconBox(p, o, s);
     QPainterPath cloud;
     cloud.addEllipse(QPointF(5.5, 12.5), 4.5, 4.5);
     cloud.addEllipse(QPointF(10.5, 8.5), 6.5, 6.5);
