@@ -14,8 +14,9 @@ namespace webkit {
 namespace {
 
 QtMessageHandler previousHandler = nullptr;
-// The platform plugin's remarks while the display opens: held back, since on failure one line
-// says it all, and shown as usual once the display is open.
+// Every remark while the display opens (the X11 plugin's under qt.qpa, the Wayland plugin's
+// "Failed to create wl_display" without a category): held back, since on failure one line says
+// it all, and shown as usual once the display is open.
 QList<QString> heldBack;
 
 void fail(const QString& why) {
@@ -37,14 +38,7 @@ QString displayName() {
 void onMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg)
         fail(displayName() + QStringLiteral(" cannot be reached"));
-    if (QByteArray(context.category ? context.category : "").startsWith("qt.qpa")) {
-        heldBack << qFormatLogMessage(type, context, message);
-        return;
-    }
-    if (previousHandler)
-        previousHandler(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    heldBack << qFormatLogMessage(type, context, message);
 }
 
 } // namespace
