@@ -18,7 +18,7 @@ struct Run {
 };
 
 // How a test run's display looks to the programs.
-enum class Display {
+enum class DisplayKind {
     None,           // neither DISPLAY nor WAYLAND_DISPLAY
     DeadX,          // DISPLAY names an X server that does not answer
     DeadWayland,    // a Wayland session whose compositor does not answer
@@ -36,7 +36,7 @@ QString deadDisplay() {
 
 // The programs with the display `display`, and no proxy: nothing here may reach the network.
 // `named` is set to the display's name as the programs see it.
-Run start(const QString& program, const QStringList& args, Display display = Display::None,
+Run start(const QString& program, const QStringList& args, DisplayKind display = DisplayKind::None,
           QString* named = nullptr) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -48,16 +48,16 @@ Run start(const QString& program, const QStringList& args, Display display = Dis
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QString name;
     switch (display) {
-    case Display::None:
+    case DisplayKind::None:
         break;
-    case Display::DeadX:
+    case DisplayKind::DeadX:
         name = deadDisplay();
         env.insert(QStringLiteral("DISPLAY"), name);
         break;
-    case Display::DeadWaylandQpa:
+    case DisplayKind::DeadWaylandQpa:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         [[fallthrough]];
-    case Display::DeadWayland:
+    case DisplayKind::DeadWayland:
         name = QStringLiteral("wayland-gone");
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
@@ -87,7 +87,7 @@ const QString kLumetta = QStringLiteral("/brenlo/lumetta");
 
 } // namespace
 
-Q_DECLARE_METATYPE(Display)
+Q_DECLARE_METATYPE(DisplayKind)
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -114,12 +114,12 @@ void TestCommandLine::playerHelpAndVersion() {
 void TestCommandLine::withoutDisplay_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<Display>("display");
-    const std::pair<Display, const char*> displays[] = {
-        {Display::None, "no display"},
-        {Display::DeadX, "unreachable display"},
-        {Display::DeadWayland, "unreachable Wayland display"},
-        {Display::DeadWaylandQpa, "unreachable Wayland display, platform named"},
+    QTest::addColumn<DisplayKind>("display");
+    const std::pair<DisplayKind, const char*> displays[] = {
+        {DisplayKind::None, "no display"},
+        {DisplayKind::DeadX, "unreachable display"},
+        {DisplayKind::DeadWayland, "unreachable Wayland display"},
+        {DisplayKind::DeadWaylandQpa, "unreachable Wayland display, platform named"},
     };
     for (const auto& [display, how] : displays) {
         QTest::addRow("corvale, %s", how) << kCorvale << QStringList() << display;
@@ -130,22 +130,22 @@ void TestCommandLine::withoutDisplay_data() {
     // Anything but --help or --version alone is a link to play: the player tries its window.
     QTest::addRow("lumetta link") << kLumetta
                                   << QStringList{QStringLiteral("ed2k://|file|a.avi|1|ABC|/")}
-                                  << Display::None;
+                                  << DisplayKind::None;
     QTest::addRow("lumetta --help x") << kLumetta
                                       << QStringList{QStringLiteral("--help"), QStringLiteral("x")}
-                                      << Display::None;
+                                      << DisplayKind::None;
     QTest::addRow("lumetta --version --help")
         << kLumetta << QStringList{QStringLiteral("--version"), QStringLiteral("--help")}
-        << Display::None;
+        << DisplayKind::None;
     QTest::addRow("lumetta -platform offscreen")
         << kLumetta << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")}
-        << Display::None;
+        << DisplayKind::None;
 }
 
 void TestCommandLine::withoutDisplay() {
     QFETCH(QString, program);
     QFETCH(QStringList, args);
-    QFETCH(Display, display);
+    QFETCH(DisplayKind, display);
     QString named;
     const Run r = start(program, args, display, &named);
     // One line that says why, and status 1: not Qt's abort (status 134, a core and a page of
