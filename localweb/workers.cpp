@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <type_traits>
 
 namespace localweb {
 
@@ -18,10 +19,21 @@ ElasticPool::~ElasticPool() {
     shutdown();
 }
 
-void ElasticPool::enqueue(std::function<void()> job) {
+// Whether the job was taken, as the base class's enqueue reports it: as its bool, or not at all.
+template <class Result>
+Result enqueueResult([[maybe_unused]] bool taken) {
+    if constexpr (!std::is_void_v<Result>)
+        return taken;
+}
+
+ElasticPool::EnqueueResult ElasticPool::enqueue(std::function<void()> job) {
+    return enqueueResult<EnqueueResult>(take(std::move(job)));
+}
+
+bool ElasticPool::take(std::function<void()> job) {
     std::lock_guard lock(mutex_);
     if (stopping_)
-        return;
+        return false;
     jobs_.push_back(std::move(job));
     if (idle_ < jobs_.size() && threads_ < ceiling_) {
         ++threads_;
@@ -29,6 +41,7 @@ void ElasticPool::enqueue(std::function<void()> job) {
         std::thread([this] { work(); }).detach();
     }
     jobReady_.notify_one();
+    return true;
 }
 
 void ElasticPool::shutdown() {

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <type_traits>
+#include <utility>
 
 namespace localweb {
 
@@ -18,13 +20,22 @@ namespace localweb {
 // they have been idle for a while.
 class ElasticPool : public httplib::TaskQueue {
 public:
+    // What TaskQueue::enqueue returns: void in cpp-httplib 0.11 (Debian 12), bool in 0.18
+    // (Debian 13), where false tells the server that the job was refused. The override takes
+    // the base's own type, so one source builds against both.
+    using EnqueueResult =
+        decltype(std::declval<httplib::TaskQueue&>().enqueue(std::function<void()>{}));
+    static_assert(std::is_void_v<EnqueueResult> || std::is_same_v<EnqueueResult, bool>);
+
     ElasticPool(std::size_t keepWarm, std::size_t ceiling);
     ~ElasticPool() override;
 
-    void enqueue(std::function<void()> job) override;
+    EnqueueResult enqueue(std::function<void()> job) override;
     void shutdown() override;
 
 private:
+    // Queues the job, starting a worker if none is free; false once the pool is shutting down.
+    bool take(std::function<void()> job);
     void work();
 
     const std::size_t keepWarm_;

@@ -4,8 +4,11 @@
 #     check-package.sh CPACK CPACK_CONFIG APPSTREAM_ID
 #
 # - the files and links it holds, exactly (nothing of localweb, the tests or the benchmarks);
-# - its control fields: name, version, section, and dependencies that name the runtime packages
-#   of Qt WebEngine, Qt Widgets, QWebChannel, libcurl, ICU, RE2 and a Chinese font;
+# - its control fields: name, a version that names this Debian release (1.01~deb12 built on
+#   Debian 12, 1.01~deb13 on Debian 13), section, dependencies that name the packages holding
+#   the libraries the programs really link (Qt WebEngine, Qt Widgets, QWebChannel, Qt Core,
+#   libcurl, ICU, RE2, the C++ runtime: whatever this release calls them) and a Chinese font, and
+#   qt6-wayland recommended;
 # - lintian (Debian's own checks): no error and no warning;
 # - its desktop entries: valid, with the programs, icons and versions they name, and lumetta as
 #   the handler of ed2k: links; the AppStream metadata valid and naming what the package holds;
@@ -26,7 +29,10 @@ config="$2"
 appstream_id="$3"
 
 expected_name=corvale
-expected_version=1.01
+upstream_version=1.01
+# Built on Debian N, the package is for Debian N.
+release="$(. /etc/os-release && [ "${ID:-}" = debian ] && echo "${VERSION_ID:-}" || true)"
+expected_version="$upstream_version${release:+~deb$release}"
 corvale_version_line="corvale 1.01 (Qarvo)"
 lumetta_version_line="lumetta 1.00 (Miravend)"
 
@@ -35,7 +41,8 @@ fail() {
     exit 1
 }
 
-for tool in dpkg-deb dpkg desktop-file-validate lintian appstreamcli man col gzip; do
+for tool in dpkg-deb dpkg dpkg-query objdump desktop-file-validate lintian appstreamcli man col \
+    gzip; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup installs it)"
 done
 
@@ -77,19 +84,14 @@ need_dep() {
     local pattern="$1" what="$2"
     grep -Eqx "$pattern" <<<"$names" || fail "Depends lacks $what: $depends"
 }
-need_dep 'libqt6webenginewidgets6' 'Qt WebEngine Widgets'
-need_dep 'libqt6webenginecore6' 'Qt WebEngine'
-need_dep 'libqt6webchannel6' 'QWebChannel'
-need_dep 'libqt6widgets6' 'Qt Widgets'
-need_dep 'libqt6core6' 'Qt Core'
-need_dep 'libcurl4|libcurl3-gnutls|libcurl3-nss' 'libcurl'
-need_dep 'libicu[0-9]+' 'ICU'
-need_dep 'libre2-[0-9]+' 'RE2'
-need_dep 'libstdc\+\+6' 'the C++ runtime'
+# The libraries' packages are judged against what the programs link, further down.
 need_dep 'fonts-wqy-zenhei' 'a Chinese font'
 if grep -Eq -- '-dev$' <<<"$names"; then
     fail "Depends names a development package: $depends"
 fi
+recommends="$(field Recommends)"
+grep -Eq '(^|[ ,|])qt6-wayland($|[ ,|(])' <<<"$recommends" ||
+    fail "Recommends lacks qt6-wayland (the Wayland platform plugin): '$recommends'"
 
 # --- Contents ---------------------------------------------------------------------------------
 # Every entry that is not a folder, as "path" or "path -> target".
@@ -149,6 +151,52 @@ for link in usr/bin/corvale usr/bin/lumetta; do
     *) fail "$link does not lead into usr/lib/corvale inside the package: $resolved" ;;
     esac
 done
+
+# --- Dependencies against what the programs link ----------------------------------------------
+# The libraries both programs load, by soname, as their dynamic sections name them.
+needed="$(for program in usr/lib/corvale/corvale usr/lib/corvale/brenlo/lumetta; do
+    objdump -p "$root/$program" | awk '$1 == "NEEDED" { print $2 }'
+done | sort -u)"
+# The installed package that holds a library of that file name on this system.
+owner() {
+    dpkg-query -S "*/$1" 2>/dev/null | grep -v '^diversion' | head -1 | sed -E 's/[:,].*//'
+}
+# The names a package answers to: its own and those it provides (Debian 13's libre2-11 is
+# depended on as the libre2-11-absl20240722 it provides).
+answers_to() {
+    echo "$1"
+    dpkg-query -W -f='${Provides}\n' "$1" 2>/dev/null | sed -E 's/\([^)]*\)//g; s/,/\n/g' |
+        sed -E 's/^ +//; s/ +$//' | sed '/^$/d'
+}
+# The linked library whose soname matches REGEX must be there, and its package in Depends, under
+# whatever name this release gives it (libqt6core6 or libqt6core6t64, libicu72 or libicu76...).
+need_linked() {
+    local regex="$1" what="$2" lib pkg
+    lib="$(grep -Em1 "$regex" <<<"$needed")" || fail "the programs do not link $what ($regex)"
+    pkg="$(owner "$lib")"
+    [ -n "$pkg" ] || fail "no installed package holds $lib ($what)"
+    grep -Fxq -f <(answers_to "$pkg") <<<"$names" ||
+        fail "Depends lacks $pkg, which holds $lib ($what), under any of its names: $depends"
+}
+need_linked '^libQt6WebEngineWidgets\.so\.' 'Qt WebEngine Widgets'
+need_linked '^libQt6WebEngineCore\.so\.' 'Qt WebEngine'
+need_linked '^libQt6WebChannel\.so\.' 'QWebChannel'
+need_linked '^libQt6Widgets\.so\.' 'Qt Widgets'
+need_linked '^libQt6Core\.so\.' 'Qt Core'
+need_linked '^libcurl(-gnutls|-nss)?\.so\.' 'libcurl'
+need_linked '^libicuuc\.so\.' 'ICU'
+need_linked '^libre2\.so\.' 'RE2'
+need_linked '^libstdc\+\+\.so\.' 'the C++ runtime'
+# And no library package of the other Debian release: each of these names is one release's.
+other_release=""
+case "$release" in
+12) other_release='libqt6core6t64|libcurl4t64|libicu76|libre2-11' ;;
+13) other_release='libcurl4|libicu72|libre2-9' ;;
+esac
+if [ -n "$other_release" ] && grep -Eqx "$other_release" <<<"$names"; then
+    fail "Depends names a library package of another Debian release: $depends"
+fi
+
 # The portal starts its player as its own folder followed by /brenlo/lumetta.
 portal_dir="$(dirname "$(readlink -f "$root/usr/bin/corvale")")"
 [ -x "$portal_dir/brenlo/lumetta" ] || fail "no brenlo/lumetta beside the installed portal"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a clean Debian 12 root and runs it there, as on a user's
-# machine:
+# Installs the Debian package into a clean Debian 12 or 13 root and runs it there, as on a
+# user's machine:
 #
-#     try-in-debian.sh DEB BINDIR
+#     try-in-debian.sh RELEASE DEB BINDIR
 #
-# DEB is the package (cd build && cpack -G DEB); BINDIR is the build's bin/ folder, which holds
-# localweb and its localweb-content/. The root is made by mmdebstrap from the Debian sources
-# that this machine's apt uses (the Packages indices whose origin is Debian), so it sees the
-# same archive. Inside it, in order:
+# RELEASE is bookworm (Debian 12) or trixie (Debian 13); DEB is the package built on that
+# release (cd build && cpack -G DEB: corvale_1.01~deb12_amd64.deb or corvale_1.01~deb13_amd64.deb);
+# BINDIR is the same build's bin/ folder, which holds localweb and its localweb-content/. The
+# root is made by mmdebstrap from the Debian archive that this machine's apt uses (the Packages
+# indices whose origin is Debian), with the suites of RELEASE. Inside it, in order:
 #
 #   1. apt-get install ./corvale_*.deb: apt resolves the package's dependencies for real;
 #   2. corvale --version and lumetta --version, then --help of both without a display;
@@ -18,7 +19,11 @@
 #
 # Needs root, mmdebstrap and the network; takes some minutes (the root and Qt WebEngine are
 # downloaded). It prints a summary, and exits 0 only when every step passed. The root lives in a
-# scratch folder that is removed at the end.
+# scratch folder, removed at the end once nothing is mounted inside it.
+#
+#     try-in-debian.sh --sources RELEASE
+#
+# prints the sources lines that the root of RELEASE is made from, one a line.
 set -euo pipefail
 
 say() { echo "try-in-debian: $*"; }
@@ -75,9 +80,16 @@ inside() {
     [ "$(in_root dpkg-query -W -f='${Status}' corvale)" = "install ok installed" ] ||
         fail "corvale is not installed after apt-get install"
 
-    # The tools of the checks below, which are no dependency of the package.
+    # The tools of the checks below, which are no dependency of the package; localweb's library
+    # is the release's cpp-httplib.
+    local httplib
+    case "$(. "$root/etc/os-release" && echo "${VERSION_CODENAME:-}")" in
+    bookworm) httplib=libcpp-httplib0.11 ;;
+    trixie) httplib=libcpp-httplib0.18 ;;
+    *) fail "the root is no Debian release this script knows" ;;
+    esac
     in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-        xvfb xauth libcpp-httplib0.11 >"$root/tmp/tools.log" 2>&1 || {
+        xvfb xauth "$httplib" >"$root/tmp/tools.log" 2>&1 || {
         tail -30 "$root/tmp/tools.log" >&2
         fail "installing xvfb and localweb's library"
     }
@@ -186,36 +198,82 @@ inside() {
         "nothing else changed; dpkg: '${state:-no such package}'"
 }
 
+# The sources lines of RELEASE: each Debian repository this machine's apt reads, with the suite
+# names of this machine's release (bookworm, bookworm-updates, bookworm-security...) turned into
+# those of RELEASE.
+sources_of() {
+    local release="$1" host
+    host="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+    [ -n "$host" ] || fail "this machine's /etc/os-release names no release"
+    apt-get indextargets --format '$(ORIGIN)|$(REPO_URI)|$(RELEASE)|$(COMPONENT)|$(IDENTIFIER)' |
+        awk -F'|' -v host="$host" -v release="$release" '
+            $1 == "Debian" && $5 == "Packages" && index($3, host) == 1 {
+                suite = release substr($3, length(host) + 1)
+                c[$2 " " suite] = c[$2 " " suite] " " $4
+            }
+            END { for (k in c) print "deb " k c[k] }' | sort -u
+}
+
+check_release() {
+    case "$1" in
+    bookworm | trixie) ;;
+    *) fail "unknown release '$1': bookworm (Debian 12) or trixie (Debian 13)" ;;
+    esac
+}
+
 if [ "${1:-}" = --inside ]; then
     shift
     inside "$@"
+    exit 0
+fi
+if [ "${1:-}" = --sources ]; then
+    check_release "${2:-}"
+    sources_of "$2"
     exit 0
 fi
 
 # ---------------------------------------------------------------------------------------------
 # Outside: make the root with mmdebstrap and run the steps in its customize hook.
 # ---------------------------------------------------------------------------------------------
-if [ $# -ne 2 ]; then
-    echo "usage: try-in-debian.sh DEB BINDIR" >&2
+if [ $# -ne 3 ]; then
+    echo "usage: try-in-debian.sh bookworm|trixie DEB BINDIR" >&2
     exit 2
 fi
-deb="$(readlink -f "$1")"
-bindir="$(readlink -f "$2")"
-[ -f "$deb" ] || fail "no package at $1"
-[ -x "$bindir/localweb" ] && [ -d "$bindir/localweb-content" ] || fail "no localweb in $2"
+suite="$1"
+check_release "$suite"
+deb="$(readlink -f "$2")"
+bindir="$(readlink -f "$3")"
+[ -f "$deb" ] || fail "no package at $2"
+[ -x "$bindir/localweb" ] && [ -d "$bindir/localweb-content" ] || fail "no localweb in $3"
 [ "$(id -u)" -eq 0 ] || fail "needs root (mmdebstrap makes the root and chroots into it)"
 command -v mmdebstrap >/dev/null || fail "mmdebstrap is not installed (apt-get install mmdebstrap)"
+# A package is built for one release: its version says which.
+case "$suite:$(dpkg-deb -f "$deb" Version)" in
+bookworm:*~deb12 | trixie:*~deb13) ;;
+*) fail "$(basename "$deb") (version $(dpkg-deb -f "$deb" Version)) is not a package for $suite" ;;
+esac
 
-# The Debian archive this machine's apt reads: one sources line per repository and suite.
-mapfile -t sources < <(apt-get indextargets --format '$(ORIGIN)|$(REPO_URI)|$(RELEASE)|$(COMPONENT)|$(IDENTIFIER)' |
-    awk -F'|' '$1 == "Debian" && $5 == "Packages" { c[$2 " " $3] = c[$2 " " $3] " " $4 }
-               END { for (k in c) print "deb " k c[k] }' | sort -u)
+mapfile -t sources < <(sources_of "$suite")
 [ ${#sources[@]} -gt 0 ] || fail "this machine's apt reads no Debian archive"
-suite="$(printf '%s\n' "${sources[@]}" | awk '{print $3}' | grep -vE -- '-(updates|security|backports)$' | head -1)"
-[ -n "$suite" ] || fail "no release suite among: ${sources[*]}"
 
+# The root is made in a scratch folder and removed at the end, but only once nothing is
+# mounted inside it any more (mmdebstrap unmounts what it mounted for the hooks): with the
+# machine's /dev still bound in, removing it would remove the machine's device files.
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+root="$work/root"
+mounted_inside() {
+    awk -v root="$root" '$2 == root || index($2, root "/") == 1 { print $2 }' /proc/mounts
+}
+remove_work() {
+    local left
+    left="$(mounted_inside)"
+    if [ -n "$left" ]; then
+        echo "$(basename "$0"): still mounted inside $root, so it is left in place:" $left >&2
+        return
+    fi
+    rm -rf --one-file-system "$work"
+}
+trap remove_work EXIT
 summary="$work/summary"
 : >"$summary"
 self="$(readlink -f "$0")"
@@ -225,7 +283,7 @@ start=$(date +%s)
 status=0
 mmdebstrap --mode=root --variant=apt --include=man-db \
     --customize-hook="'$self' --inside \"\$1\" '$deb' '$bindir' '$summary'" \
-    "$suite" /dev/null "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 || status=$?
+    "$suite" "$root" "${sources[@]}" >"$work/mmdebstrap.log" 2>&1 || status=$?
 elapsed=$(($(date +%s) - start))
 echo
 say "summary ($(basename "$deb"), ${elapsed}s):"

@@ -4,6 +4,7 @@
 // script dialogs, and the keys that edit a page's text field next to the navigation keys kept off.
 #include "browser/browser.h"
 #include "support/localweb.h"
+#include "support/screenplace.h"
 #include "vendor/hosts.h"
 
 #include <QAbstractItemView>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,6 +240,13 @@ void TestBrowser::fullScreenAndBack() {
     QVERIFY(loadPage(w.view, page));
     const QStringList before = layoutOf(w);
     QVERIFY(!w.isFullScreen());
+    // Where the window stands; under a window manager (this case also runs under openbox) full
+    // screen fills the screen, and the window comes back here.
+    const QRect onScreen = screenPlace(w);
+    QVERIFY(onScreen.isValid());
+    const auto fillsTheScreen = [&] {
+        return !windowManagerRuns() || screenPlace(w) == w.screen()->geometry();
+    };
     QSignalSpy changed(w.host, &browser::Browser::fullScreenChanged);
 
     const auto fullWithOnlyTheBrowser = [&] {
@@ -248,11 +257,13 @@ void TestBrowser::fullScreenAndBack() {
     // The page's button, then Esc.
     click(w.view, QStringLiteral("full"));
     QTRY_VERIFY_WITH_TIMEOUT(fullWithOnlyTheBrowser(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(fillsTheScreen(), 20000);
     QCOMPARE(changed.size(), 1);
     QVERIFY(w.host->isFullScreen());
     QTest::keyClick(w.view->focusProxy(), Qt::Key_Escape);
     QTRY_VERIFY_WITH_TIMEOUT(!w.isFullScreen(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(layoutOf(w), before, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), onScreen, 20000);
     QTRY_VERIFY(!js(w.view, QStringLiteral("!!document.fullscreenElement")).toBool());
     QVERIFY(w.childAt(w.banner->geometry().center()) == w.banner);
 
@@ -262,6 +273,7 @@ void TestBrowser::fullScreenAndBack() {
     js(w.view, QStringLiteral("document.exitFullscreen(); 1"));
     QTRY_VERIFY_WITH_TIMEOUT(!w.isFullScreen(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(layoutOf(w), before, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), onScreen, 20000);
     QCOMPARE(changed.size(), 4);
 
     // Without a click the page gets no full screen; Esc outside full screen reaches the page.

@@ -4,7 +4,10 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <utility>
 
 namespace {
 
@@ -14,15 +17,55 @@ struct Run {
     QString err;
 };
 
-// The programs with a display named by `display` (none when empty), and no proxy: nothing
-// here may reach the network.
-Run start(const QString& program, const QStringList& args, const QString& display = QString()) {
+// How a test run's display looks to the programs.
+enum class DisplayKind {
+    None,           // neither DISPLAY nor WAYLAND_DISPLAY
+    DeadX,          // DISPLAY names an X server that does not answer
+    DeadWayland,    // a Wayland session whose compositor does not answer
+    DeadWaylandQpa, // the same, with the Wayland platform named outright
+};
+
+// An X display number that no server on this machine answers.
+QString deadDisplay() {
+    for (int n = 4711;; ++n) {
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            return QStringLiteral(":%1").arg(n);
+    }
+}
+
+// The programs with the display `display`, and no proxy: nothing here may reach the network.
+// `named` is set to the display's name as the programs see it.
+Run start(const QString& program, const QStringList& args, DisplayKind display = DisplayKind::None,
+          QString* named = nullptr) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "http_proxy"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE",
+                             "http_proxy"})
         env.remove(QLatin1String(name));
-    if (!display.isEmpty())
-        env.insert(QStringLiteral("DISPLAY"), display);
+    // A runtime folder of the run's own, where no compositor ever made a socket.
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QString name;
+    switch (display) {
+    case DisplayKind::None:
+        break;
+    case DisplayKind::DeadX:
+        name = deadDisplay();
+        env.insert(QStringLiteral("DISPLAY"), name);
+        break;
+    case DisplayKind::DeadWaylandQpa:
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        [[fallthrough]];
+    case DisplayKind::DeadWayland:
+        name = QStringLiteral("wayland-gone");
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), name);
+        break;
+    }
+    if (named)
+        *named = name;
     env.insert(QStringLiteral("http_proxy"), QStringLiteral("http://127.0.0.1:9"));
     p.setProcessEnvironment(env);
     p.start(binDir() + program, args);
@@ -42,16 +85,9 @@ Run start(const QString& program, const QStringList& args, const QString& displa
 const QString kCorvale = QStringLiteral("/corvale");
 const QString kLumetta = QStringLiteral("/brenlo/lumetta");
 
-// An X display number that no server on this machine answers.
-QString deadDisplay() {
-    for (int n = 4711;; ++n) {
-        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            return QStringLiteral(":%1").arg(n);
-    }
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(DisplayKind)
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -78,44 +114,50 @@ void TestCommandLine::playerHelpAndVersion() {
 void TestCommandLine::withoutDisplay_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("deadServer");
-    for (bool dead : {false, true}) {
-        const char* how = dead ? "unreachable display" : "no display";
-        QTest::addRow("corvale, %s", how) << kCorvale << QStringList() << dead;
-        QTest::addRow("lumetta, %s", how) << kLumetta << QStringList() << dead;
+    QTest::addColumn<DisplayKind>("display");
+    const std::pair<DisplayKind, const char*> displays[] = {
+        {DisplayKind::None, "no display"},
+        {DisplayKind::DeadX, "unreachable display"},
+        {DisplayKind::DeadWayland, "unreachable Wayland display"},
+        {DisplayKind::DeadWaylandQpa, "unreachable Wayland display, platform named"},
+    };
+    for (const auto& [display, how] : displays) {
+        QTest::addRow("corvale, %s", how) << kCorvale << QStringList() << display;
+        QTest::addRow("lumetta, %s", how) << kLumetta << QStringList() << display;
         QTest::addRow("lumetta qd, %s", how) << kLumetta << QStringList{QStringLiteral("qd")}
-                                             << dead;
+                                             << display;
     }
     // Anything but --help or --version alone is a link to play: the player tries its window.
     QTest::addRow("lumetta link") << kLumetta
                                   << QStringList{QStringLiteral("ed2k://|file|a.avi|1|ABC|/")}
-                                  << false;
+                                  << DisplayKind::None;
     QTest::addRow("lumetta --help x") << kLumetta
                                       << QStringList{QStringLiteral("--help"), QStringLiteral("x")}
-                                      << false;
+                                      << DisplayKind::None;
     QTest::addRow("lumetta --version --help")
-        << kLumetta << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << false;
+        << kLumetta << QStringList{QStringLiteral("--version"), QStringLiteral("--help")}
+        << DisplayKind::None;
     QTest::addRow("lumetta -platform offscreen")
         << kLumetta << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")}
-        << false;
+        << DisplayKind::None;
 }
 
 void TestCommandLine::withoutDisplay() {
     QFETCH(QString, program);
     QFETCH(QStringList, args);
-    QFETCH(bool, deadServer);
-    const QString display = deadServer ? deadDisplay() : QString();
-    const Run r = start(program, args, display);
+    QFETCH(DisplayKind, display);
+    QString named;
+    const Run r = start(program, args, display, &named);
     // One line that says why, and status 1: not Qt's abort (status 134, a core and a page of
-    // plugin advice).
+    // plugin advice), nor the platform plugin's own complaint before it.
     QCOMPARE(r.status, 1);
     const QString name = program.section(QLatin1Char('/'), -1);
     QVERIFY2(r.err.startsWith(name + QStringLiteral(": cannot open a window: ")),
              qPrintable(r.err));
     QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
     QVERIFY2(r.err.endsWith(QLatin1Char('\n')), qPrintable(r.err));
-    if (deadServer)
-        QVERIFY2(r.err.contains(display), qPrintable(r.err));
+    if (!named.isEmpty())
+        QVERIFY2(r.err.contains(named), qPrintable(r.err));
     QCOMPARE(r.out, QString());
 }
 

@@ -5,6 +5,7 @@
 #include "player/pellion.h"
 #include "player/playresolver.h"
 #include "support/localweb.h"
+#include "support/screenplace.h"
 #include "support/wirerecorder.h"
 #include "vendor/hosts.h"
 
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -583,7 +585,9 @@ void TestPlayerWindow::realProgramReadsWholeCommandLine() {
 }
 
 // F11 shows the player full screen with only its browser and back, Esc leaves too; the
-// browser's navigation keys stay off while Backspace still edits the page's text.
+// browser's navigation keys stay off while Backspace still edits the page's text. Under a
+// window manager (also run under openbox) full screen fills the screen, and the window comes
+// back to its size and place.
 void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
     pellion w{QString()};
     QVERIFY(openOnLinkPage(w));
@@ -591,6 +595,9 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const QSize size = w.size();
     const QRect place = w.WebBrowser1->geometry();
+    const QRect onScreen = screenPlace(w);
+    QVERIFY(onScreen.isValid());
+    QCOMPARE(onScreen.size(), size);
     QWidget* surface = w.WebBrowser1->focusProxy();
     QVERIFY(surface);
     surface->setFocus();
@@ -598,10 +605,13 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
     for (const Qt::Key leave : {Qt::Key_F11, Qt::Key_Escape}) {
         QTest::keyClick(surface, Qt::Key_F11);
         QTRY_VERIFY(w.isFullScreen() && w.browser()->isFullScreen());
+        if (windowManagerRuns())
+            QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), w.screen()->geometry(), 20000);
         QTRY_COMPARE(w.WebBrowser1->geometry(), w.rect());
         QTest::keyClick(surface, leave);
         QTRY_VERIFY(!w.isFullScreen());
         QTRY_COMPARE(w.size(), size);
+        QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), onScreen, 20000);
         QTRY_COMPARE(w.WebBrowser1->geometry(), place);
     }
 
