@@ -113,7 +113,13 @@ void soakPlayer(LocalWeb& web, int minutes, bool& finished) {
     }
     auto readings = std::make_shared<QList<double>>();
     const auto read = [player, readings, minutes, &finished] {
-        const double now = bench::treePssMiB(player->processId());
+        // A playing video's buffers come and go: the mean of ten readings over five seconds.
+        double sum = 0;
+        for (int i = 0; i < 10; ++i) {
+            sum += bench::treePssMiB(player->processId());
+            QTest::qWait(500);
+        }
+        const double now = sum / 10;
         readings->append(now);
         const qsizetype minute = readings->size() - 1;
         std::printf("player  minute   %4lld  %7.1f MiB", static_cast<long long>(minute), now);
