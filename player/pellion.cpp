@@ -1,6 +1,7 @@
 #include "player/pellion.h"
 
 #include "browser/browser.h"
+#include "browser/recovery.h"
 #include "player/playresolver.h"
 #include "webkit/versioncheck.h"
 
@@ -66,6 +67,10 @@ pellion::pellion(QString commandLine, QWidget* parent)
             page->runJavaScript(QStringLiteral("location.href"),
                                 [answer](const QVariant& href) { answer(href.toString()); });
     };
+
+    // A page whose process ended comes back: the film plays again, the link page is watched on.
+    recovery_ = new browser::Recovery(
+        WebBrowser1->page(), [this](const QUrl& shown) { reloadShown(shown); }, this);
 
     resolver_ = new PlayResolver(this);
     connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);
@@ -193,12 +198,44 @@ void pellion::dqbfdz(const QString& bfdz) {
 }
 
 void pellion::openPlayAddress(const QString& playAddress, const QString& requestAddress) {
-    // A browser request header named Referer is dropped by QtWebEngine, so the play page is
-    // opened from a page that stands at the request address itself.
-    WebBrowser1->page()->setHtml(refererBootstrapHtml(playAddress, requestAddress),
-                                 playApiOrigin());
+    playAddress_ = playAddress;
+    requestAddress_ = requestAddress;
+    showPlayPage();
     setState(State::Playing);
     Q_EMIT playOpened(playAddress, requestAddress);
+}
+
+void pellion::showPlayPage() {
+    // A browser request header named Referer is dropped by QtWebEngine, so the play page is
+    // opened from a page that stands at the request address itself.
+    WebBrowser1->page()->setHtml(refererBootstrapHtml(playAddress_, requestAddress_),
+                                 playApiOrigin());
+}
+
+void pellion::reloadShown(const QUrl& shown) {
+    // Playing, the play page is opened as the first time, with the same Referer; whatever page
+    // the user had gone to from it, the film is what the window is for.
+    if (state_ == State::Playing) {
+        showPlayPage();
+        return;
+    }
+    // Otherwise the page it showed, which the timer goes on watching while the link page is
+    // out; without an address of its own, the page of the state it is in.
+    if (!shown.isEmpty() && shown.scheme() != QLatin1String("data")) {
+        WebBrowser1->load(shown);
+        return;
+    }
+    switch (state_) {
+    case State::Waiting:
+        navigate(qjym + kLinkPagePath);
+        break;
+    case State::ErrorPage:
+        navigate(qjym + kErrorPagePath);
+        break;
+    default:
+        navigate(qjym + kLoadingPath);
+        break;
+    }
 }
 
 void pellion::showErrorPage() {

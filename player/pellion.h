@@ -15,6 +15,7 @@ class QWebEngineView;
 
 namespace browser {
 class Browser;
+class Recovery;
 }
 namespace webkit {
 class VersionCheck;
@@ -48,6 +49,8 @@ public:
 
     // The browser's own behaviour: new windows, full screen (F11 too), downloads, sign-in.
     browser::Browser* browser() const { return browser_; }
+    // Brings the page back when its page process ends abnormally.
+    browser::Recovery* recovery() const { return recovery_; }
 
     // How a tick of Timer1 reads the page's address: the reader hands it to `answer`, later or
     // never. By default it asks the page for its own location.href.
@@ -77,6 +80,8 @@ private:
     void startFromCommandLine();
     void watchAddress(const QString& address);
     void openPlayAddress(const QString& playAddress, const QString& requestAddress);
+    void showPlayPage();
+    void reloadShown(const QUrl& shown);
     void showErrorPage();
     void setState(State state);
     void navigate(const QString& address);
@@ -87,6 +92,10 @@ private:
     QPointer<QMessageBox> announcement_;
     PlayResolver* resolver_ = nullptr;
     browser::Browser* browser_ = nullptr;
+    browser::Recovery* recovery_ = nullptr;
+    // The play page last opened, and the address that is its Referer.
+    QString playAddress_;
+    QString requestAddress_;
     AddressWatch watch_;
     AddressReader readAddress_;
     bool addressPending_ = false;

@@ -1,6 +1,7 @@
 #include "portal/form1.h"
 
 #include "browser/browser.h"
+#include "browser/recovery.h"
 #include "portal/browserhost.h"
 #include "portal/results.h"
 #include "webkit/versioncheck.h"
@@ -48,6 +49,8 @@ constexpr int kVersionCheckLatestMs = 2000;
 
 const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
 const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
+const QString kTooManyPlayersMessage =
+    QStringLiteral("打开的播放器太多了，请先关闭一些播放器再播放。");
 
 } // namespace
 
@@ -139,6 +142,17 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     // The browser's own behaviour first: it gives the view the page that the host then uses.
     browser_ = new browser::Browser(WebBrowser1);
     host_ = new BrowserHost(WebBrowser1, external_);
+    // A page whose process ended comes back at its address, in browser mode or behind the
+    // list; the list, the mode and the keyword are left as they are. The bridge's script stays
+    // with the page and reaches the new process's documents.
+    recovery_ = new browser::Recovery(
+        WebBrowser1->page(),
+        [this](const QUrl& shown) {
+            WebBrowser1->load(shown.isEmpty() || shown.scheme() == QLatin1String("data")
+                                  ? QUrl(qjym_)
+                                  : shown);
+        },
+        this);
     connectHandlers();
 
     Form_Load();
@@ -245,11 +259,23 @@ void Form1::setAnzt(qint16 anzt) {
 void Form1::HelloWorld(const QString& URL) {
     // Each start is a browser process of its own; a page calling in a loop must not be able to
     // start one after another until memory runs out.
+    // Nor may a page that calls once a second pile up players: each is about 200 MB.
+    if (!players_.mayStart()) {
+        if (tellCap_) {
+            tellCap_ = false;
+            showMessage(kTooManyPlayersMessage);
+        }
+        return;
+    }
     if (!playerStarts_.tryStart())
         return;
     // The link is the player's one argument, exactly as the caller gave it; no shell is
     // involved, so nothing in it is interpreted.
-    QProcess::startDetached(playerPath_, {URL});
+    qint64 pid = 0;
+    if (QProcess::startDetached(playerPath_, {URL}, QString(), &pid)) {
+        players_.started(pid);
+        tellCap_ = true;
+    }
 }
 
 void Form1::Form_Load() {

@@ -19,6 +19,7 @@ class QWebEngineView;
 
 namespace browser {
 class Browser;
+class Recovery;
 }
 namespace webkit {
 class VersionCheck;
@@ -71,7 +72,8 @@ public:
 
     // Starts the player with `URL` as its one argument, unchanged. Does not wait for it and
     // does not look at whether it started. A start within a second of the last one is dropped,
-    // whether a page, the list or the player button asks.
+    // whether a page, the list or the player button asks; so is a start while PlayerCap::kMax
+    // players that this window started still run, and the user is told so once.
     void HelloWorld(const QString& URL);
     // The limit on player starts; tests give it their own clock.
     StartLimiter& playerStarts() { return playerStarts_; }
@@ -82,6 +84,8 @@ public:
 
     // The browser's own behaviour: new windows, full screen, downloads, sign-in, dialogs.
     browser::Browser* browser() const { return browser_; }
+    // Brings the page back when its page process ends abnormally.
+    browser::Recovery* recovery() const { return recovery_; }
 
     // The start-up version check (it reports when it is done).
     webkit::VersionCheck* versionCheck() const { return versionCheck_; }
@@ -150,8 +154,12 @@ private:
     qint16 anzt_ = 0;
     QString playerPath_;
     StartLimiter playerStarts_;
+    PlayerCap players_;
+    // Whether the next start that the cap drops tells the user.
+    bool tellCap_ = true;
     External* external_ = nullptr;
     browser::Browser* browser_ = nullptr;
+    browser::Recovery* recovery_ = nullptr;
     BrowserHost* host_ = nullptr;
     webkit::VersionCheck* versionCheck_ = nullptr;
     bool versionCheckStarted_ = false;

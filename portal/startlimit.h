@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <QList>
+
 #include <functional>
 
 namespace portal {
@@ -27,6 +29,29 @@ private:
     Clock clock_;
     bool started_ = false;
     qint64 last_ = 0;
+};
+
+// Holds the players that this portal started and that still run to at most kMax, whoever asks
+// for them. It knows them by the process ids their starts gave, each with the time its process
+// began, so that an id the system has since given to another process no longer counts; a process
+// that has ended but is not yet reaped does not count either.
+class PlayerCap {
+public:
+    static constexpr int kMax = 8;
+
+    // Whether another player may start: fewer than kMax of ours still run.
+    bool mayStart();
+    // A player started as process `pid`. One that has already ended is not counted.
+    void started(qint64 pid);
+    // How many of ours still run.
+    int running();
+
+private:
+    struct Player {
+        qint64 pid;
+        quint64 began;
+    };
+    QList<Player> players_;
 };
 
 } // namespace portal

@@ -1,9 +1,11 @@
 // Which keys and mouse buttons count as the browser's own navigation, the places sign-in
-// answers are kept for, what may go to the desktop's browser and where a download is proposed.
+// answers are kept for, what may go to the desktop's browser, where a download is proposed and
+// when a page whose process ended is loaded again.
 // Runs under the offscreen platform, whose key bindings make Backspace "back".
 #include "browser/browser.h"
 #include "browser/downloads.h"
 #include "browser/navigationkeys.h"
+#include "browser/recovery.h"
 #include "browser/signin.h"
 #include "vendor/hosts.h"
 
@@ -23,6 +25,7 @@ private Q_SLOTS:
     void desktopAddresses();
     void signInPlaces();
     void proposedPath();
+    void pageProcessEnds();
 };
 
 void TestBrowserKeys::navigationKeys_data() {
@@ -130,6 +133,55 @@ void TestBrowserKeys::proposedPath() {
              downloads.filePath(QStringLiteral("passwd")));
     QCOMPARE(Download::proposedPath(QStringLiteral("..")), downloads.filePath(QStringLiteral("download")));
     QCOMPARE(Download::proposedPath(QString()), downloads.filePath(QStringLiteral("download")));
+}
+
+void TestBrowserKeys::pageProcessEnds() {
+    using Step = browser::RecoveryPolicy::Step;
+    constexpr qint64 quiet = browser::RecoveryPolicy::kQuietMs;
+    qint64 now = 100'000;
+    browser::RecoveryPolicy policy([&] { return now; });
+
+    // Normal ends never count; the first abnormal one reloads, whenever it comes.
+    QCOMPARE(policy.ended(true), Step::Ignore);
+    QCOMPARE(policy.ended(false), Step::Reload);
+    QCOMPARE(policy.ended(true), Step::Ignore);
+    // Ten seconds and more after a reload, an end reloads once more; just under, it gives up.
+    now += quiet;
+    QCOMPARE(policy.ended(false), Step::Reload);
+    now += quiet - 1;
+    QCOMPARE(policy.ended(false), Step::GiveUp);
+    QVERIFY(policy.givenUp());
+    // Given up, further ends (the notice's own process among them) change nothing, however late.
+    now += 10 * quiet;
+    QCOMPARE(policy.ended(false), Step::Ignore);
+    QVERIFY(policy.givenUp());
+
+    // A try from the notice counts as a reload: an end right after it gives up again, one
+    // after ten seconds reloads.
+    policy.retried();
+    QVERIFY(!policy.givenUp());
+    now += 1;
+    QCOMPARE(policy.ended(false), Step::GiveUp);
+    policy.retried();
+    now += quiet;
+    QCOMPARE(policy.ended(false), Step::Reload);
+
+    // Given up, the page going elsewhere leaves the notice behind; an end soon after the
+    // last reload still gives up, a later one reloads.
+    now += 1;
+    QCOMPARE(policy.ended(false), Step::GiveUp);
+    policy.movedOn();
+    QVERIFY(!policy.givenUp());
+    QCOMPARE(policy.ended(false), Step::GiveUp);
+    policy.movedOn();
+    now += quiet;
+    QCOMPARE(policy.ended(false), Step::Reload);
+
+    // The notice: one line and the link that tries again.
+    const QString notice = browser::Recovery::noticeHtml();
+    QVERIFY(notice.contains(QStringLiteral("页面已停止运行。")));
+    QVERIFY(notice.contains(QStringLiteral("href=\"%1\">重试</a>")
+                                .arg(browser::Recovery::retryAddress().toString())));
 }
 
 QTEST_MAIN(TestBrowserKeys)

@@ -1,10 +1,11 @@
 // The player window with a real QtWebEngine against localweb: start-up with a link or with the
-// link page, hand-overs, error pages, the version announcement, the Referer on the wire and the
-// video on the play page. Needs a display.
+// link page, hand-overs, error pages, the version announcement, the Referer on the wire, the
+// video on the play page and the page brought back after its process ended. Needs a display.
 #include "player/addresswatch.h"
 #include "player/pellion.h"
 #include "player/playresolver.h"
 #include "support/localweb.h"
+#include "support/pageprocess.h"
 #include "support/screenplace.h"
 #include "support/wirerecorder.h"
 #include "vendor/hosts.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include "browser/browser.h"
+#include "browser/recovery.h"
 #include <QWebEngineView>
 
 #include <memory>
@@ -109,6 +111,7 @@ private Q_SLOTS:
     void versionAnnouncement();
     void realProgramReadsWholeCommandLine();
     void fullScreenKeysAndNavigationKeys();
+    void pageProcessEnds();
 
 private:
     LocalWeb web;
@@ -629,6 +632,66 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
                  QStringLiteral("ab"));
     QCOMPARE(started.size(), 0);
     QCOMPARE(href(w), vendorSiteBase() + QStringLiteral("/y/index.php"));
+}
+
+void TestPlayerWindow::pageProcessEnds() {
+    // Playing: the play page comes back with the same Referer, and the clip plays again.
+    {
+        pellion w(kLink);
+        // The recovery's clock stands still: every end comes "at once" after the last reload.
+        w.recovery()->policy().setClock([] { return qint64(0); });
+        QWebEnginePage* page = w.WebBrowser1->page();
+        w.Form_Load();
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(js(page, kVideoPlaying).toBool(), 60000);
+        const QString request = PlayResolver::requestAddress(kLink);
+        const auto playsAgain = [&] {
+            return QTest::qWaitFor(
+                       [&] {
+                           return web.requestedUrls(kPlayAddress).size() == 1 &&
+                                  js(page, kVideoPlaying).toBool();
+                       },
+                       60000) &&
+                   wire.header(kPlayAddress, "Referer") == request;
+        };
+        web.clearLog();
+        wire.clear();
+        QVERIFY(killPageProcess(page));
+        QVERIFY(playsAgain());
+        QCOMPARE(href(w), kPlayAddress);
+        QCOMPARE(w.state(), State::Playing);
+        // The API was not asked again: the same play page, opened as the first time.
+        QVERIFY(web.requestedUrls(apiPrefix).isEmpty());
+
+        // Killed again within ten seconds: the notice, whose link brings the film back.
+        web.clearLog();
+        wire.clear();
+        QVERIFY(killPageProcess(page));
+        QTRY_COMPARE_WITH_TIMEOUT(js(page, QStringLiteral("document.body.innerText")).toString(),
+                                  QStringLiteral("页面已停止运行。重试"), 30000);
+        QVERIFY(web.requestedUrls(kPlayAddress).isEmpty());
+        js(page, QStringLiteral("document.getElementById('retry').click(); true"));
+        QVERIFY(playsAgain());
+        QCOMPARE(w.state(), State::Playing);
+    }
+
+    // On the link page: the link page again, and the address is still watched.
+    pellion w(QStringLiteral("qd"));
+    w.recovery()->policy().setClock([] { return qint64(0); });
+    QSignalSpy opened(&w, &pellion::playOpened);
+    QVERIFY(openOnLinkPage(w));
+    web.clearLog();
+    QVERIFY(killPageProcess(w.WebBrowser1->page()));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1') !== null"))
+            .toBool(),
+        30000);
+    QCOMPARE(web.requestedUrls(qjym + QStringLiteral("/y/index.php")).size(), 1);
+    QCOMPARE(w.state(), State::Waiting);
+    QVERIFY(w.Timer1->isActive());
+    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 60000);
 }
 
 int main(int argc, char** argv) {

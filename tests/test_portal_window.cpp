@@ -1,9 +1,11 @@
 // The portal window in this process, showing pages served by localweb: start-up state and
 // order, layout and resizing, the version check's announcement, the browser host (no context
-// menu, no navigation shortcuts) and the script bridge that starts the player, here a recording
-// stand-in.
+// menu, no navigation shortcuts), the script bridge that starts the player, here a recording
+// stand-in, the cap on players still running and the page brought back after its process ended.
+#include "browser/recovery.h"
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "support/pageprocess.h"
 #include "vendor/hosts.h"
 #include "webkit/versioncheck.h"
 
@@ -25,11 +27,13 @@
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <csignal>
 #include <memory>
 
 #include <unistd.h>
@@ -131,6 +135,24 @@ bool holdsComplete(QWebEngineView* view, const QString& url) {
            url + QStringLiteral(" complete");
 }
 
+// Clicks the middle of the page's element `id` with the mouse, as a person would.
+bool clickElement(QWebEngineView* view, const QString& id) {
+    if (!painted(view))
+        return false;
+    const QVariantList box =
+        js(view, QStringLiteral("(function () { var r = document.getElementById('%1')"
+                                ".getBoundingClientRect(); return [r.left + r.width / 2,"
+                                " r.top + r.height / 2]; })()")
+                     .arg(id))
+            .toList();
+    QWidget* surface = view->focusProxy();
+    if (box.size() != 2 || !surface)
+        return false;
+    QTest::mouseClick(surface, Qt::LeftButton, {},
+                      QPoint(qRound(box[0].toDouble()), qRound(box[1].toDouble())));
+    return true;
+}
+
 bool loadPage(QWebEngineView* view, const QString& url) {
     // A load the window started may still be under way (a search loads the vendor's search
     // page). The new load supersedes it, and WebEngine may then report the two as one, with a
@@ -164,6 +186,8 @@ private Q_SLOTS:
     void channelProbedFromAPage();
     void resultListFromTheKeyboard();
     void accessibleNames();
+    void pageProcessEnds();
+    void runningPlayersAreCapped();
 
 private:
     // A new portal window, shown, with the recording player.
@@ -914,6 +938,125 @@ void TestPortalWindow::accessibleNames() {
     QCOMPARE(name(f.ListView1), QStringLiteral("搜索结果"));
     QCOMPARE(name(f.WebBrowser1), QStringLiteral("网页"));
     QVERIFY(!name(f.Image1).isEmpty());
+}
+
+void TestPortalWindow::pageProcessEnds() {
+    // A page that calls the bridge as it loads, left behind the result list of a search.
+    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/ends.html");
+    routes.serve(page, "<html><body><p>page</p><script>window.external.HelloWorld('loaded');"
+                       "</script></body></html>");
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    // The recovery's clock stands still: every end below comes "at once" after the last reload.
+    f.recovery()->policy().setClock([] { return qint64(0); });
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(loadPage(view, page));
+    QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 1, 10000);
+    const QStringList links{QStringLiteral("ed2k://|file|a.avi|1|AAAA|/"),
+                            QStringLiteral("ed2k://|file|b.mkv|2|BBBB|/")};
+    f.Image3_Click(); // the keyword box holds its hint: no search
+    f.setLinks(links);
+    f.zairu();
+    f.Text1->setText(QStringLiteral("kept"));
+    const auto pageBack = [&](int loads) {
+        return QTest::qWaitFor(
+            [&] {
+                return web.requestedUrls(page).size() == loads && recorded().size() == loads &&
+                       holdsComplete(view, page);
+            },
+            30000);
+    };
+
+    // Its process is killed: the page loads again and its bridge works; the window is as it was.
+    nextSecond();
+    qint64 pid = view->page()->renderProcessPid();
+    QVERIFY(killPageProcess(view->page()));
+    QVERIFY(pageBack(2));
+    QVERIFY(newPageProcess(view->page(), pid));
+    QCOMPARE(f.anzt(), qint16(2));
+    QVERIFY(!view->isVisible());
+    QVERIFY(f.ListView1->isVisible());
+    QCOMPARE(f.ListView1->rowCount(), 2);
+    QCOMPARE(f.links(), links);
+    QCOMPARE(f.Text1->text(), QStringLiteral("kept"));
+
+    // Killed again within ten seconds: no third load, the notice instead.
+    nextSecond();
+    pid = view->page()->renderProcessPid();
+    QVERIFY(killPageProcess(view->page()));
+    QVERIFY(newPageProcess(view->page(), pid));
+    QTRY_COMPARE_WITH_TIMEOUT(js(view, QStringLiteral("document.body.innerText")).toString(),
+                              QStringLiteral("页面已停止运行。重试"), 20000);
+    QCOMPARE(web.requestedUrls(page).size(), 2);
+    QCOMPARE(f.ListView1->rowCount(), 2);
+
+    // The user goes back to the browser and clicks the notice's link: the page and its bridge
+    // are back.
+    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QVERIFY(view->isVisible());
+    QVERIFY(clickElement(view, QStringLiteral("retry")));
+    QVERIFY(pageBack(3));
+    QVERIFY(!web.requestedUrls().contains(browser::Recovery::retryAddress().toString()));
+    QCOMPARE(recorded().last(), QStringList{QStringLiteral("loaded")});
+}
+
+void TestPortalWindow::runningPlayersAreCapped() {
+    // Players that keep running, as real ones do, started by a page once every 1.1 s: the one a
+    // second limit lets every call through.
+    const QString pidsFile = tmp.filePath(QStringLiteral("pids.txt"));
+    QFile::remove(pidsFile);
+    qputenv("PLAYER_PIDS", pidsFile.toLocal8Bit());
+    const auto endPlayers = qScopeGuard([&] {
+        qunsetenv("PLAYER_PIDS");
+        for (qint64 pid : recordedPids(pidsFile))
+            ::kill(pid_t(pid), SIGKILL);
+    });
+    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/every-second.html");
+    routes.serve(page, "<html><body><script>window.calls = 0; setInterval(function () {"
+                       " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
+                       "}, 1100);</script></body></html>");
+    form = open();
+    Form1& f = *form;
+    QWebEngineView* view = f.WebBrowser1;
+    f.playerStarts().setClock({});
+    QVERIFY(startPageLoaded(f));
+    QVERIFY(loadPage(view, page));
+    const auto running = [&] {
+        int n = 0;
+        for (qint64 pid : recordedPids(pidsFile))
+            n += processRuns(pid);
+        return n;
+    };
+    const auto messages = [&] { return f.findChildren<QMessageBox*>(); };
+
+    // Eight start; the next call is dropped and says why, once.
+    QTRY_COMPARE_WITH_TIMEOUT(messages().size(), 1, 60000);
+    QCOMPARE(recordedPids(pidsFile).size(), portal::PlayerCap::kMax);
+    QCOMPARE(running(), portal::PlayerCap::kMax);
+    QMessageBox* box = messages().first();
+    QCOMPARE(box->text(), QStringLiteral("打开的播放器太多了，请先关闭一些播放器再播放。"));
+    QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
+    QCOMPARE(box->icon(), QMessageBox::NoIcon);
+    QCOMPARE(box->buttons().size(), 1);
+    QVERIFY(box->isVisible());
+    // The page goes on calling, the window's own buttons too: nothing starts, nothing more shows.
+    const int calls = js(view, QStringLiteral("window.calls")).toInt();
+    f.Image4_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(js(view, QStringLiteral("window.calls")).toInt() >= calls + 2, 20000);
+    QCOMPARE(recordedPids(pidsFile).size(), portal::PlayerCap::kMax);
+    QCOMPARE(messages().size(), 1);
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY(messages().isEmpty());
+
+    // One player is closed: the page's next call starts another, and the cap holds again.
+    const qint64 closed = recordedPids(pidsFile).first();
+    QCOMPARE(::kill(pid_t(closed), SIGTERM), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(recordedPids(pidsFile).size(), portal::PlayerCap::kMax + 1, 20000);
+    QVERIFY(!processRuns(closed));
+    QCOMPARE(running(), portal::PlayerCap::kMax);
+    QTRY_COMPARE_WITH_TIMEOUT(messages().size(), 1, 20000);
+    QCOMPARE(recordedPids(pidsFile).size(), portal::PlayerCap::kMax + 1);
 }
 
 QTEST_MAIN(TestPortalWindow)

@@ -1,9 +1,16 @@
-// The limit on player starts: at most one a second, later requests dropped rather than queued.
+// The limits on player starts: at most one a second, later requests dropped rather than queued;
+// and at most eight of the players started still running.
 #include "portal/startlimit.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using portal::PlayerCap;
 using portal::StartLimiter;
 
 class TestStartLimit : public QObject {
@@ -12,6 +19,7 @@ private Q_SLOTS:
     void oneStartASecond();
     void droppedRequestsDoNotPutTheNextStartOff();
     void steadyClockByDefault();
+    void capCountsPlayersStillRunning();
 };
 
 void TestStartLimit::oneStartASecond() {
@@ -68,6 +76,50 @@ void TestStartLimit::steadyClockByDefault() {
     bool later = false;
     QTRY_VERIFY_WITH_TIMEOUT(later = later || limit.tryStart(), 5000);
     QVERIFY(timer.elapsed() >= StartLimiter::kIntervalMs);
+}
+
+void TestStartLimit::capCountsPlayersStillRunning() {
+    // Real processes, children of this one: one that ends becomes a zombie until it is reaped,
+    // and counts no more from the moment it ended.
+    QList<pid_t> children;
+    const auto endAll = qScopeGuard([&] {
+        for (pid_t pid : children) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    });
+    const auto spawn = [&] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            for (;;)
+                ::pause();
+        }
+        children << pid;
+        return pid;
+    };
+
+    PlayerCap cap;
+    for (int i = 0; i < PlayerCap::kMax - 1; ++i)
+        cap.started(spawn());
+    QCOMPARE(cap.running(), PlayerCap::kMax - 1);
+    QVERIFY(cap.mayStart());
+    cap.started(spawn());
+    QCOMPARE(cap.running(), PlayerCap::kMax);
+    QVERIFY(!cap.mayStart());
+
+    // One ends and is not yet reaped: a place is free.
+    const pid_t ended = children.takeFirst();
+    QCOMPARE(::kill(ended, SIGKILL), 0);
+    QTRY_COMPARE(cap.running(), PlayerCap::kMax - 1);
+    QVERIFY(cap.mayStart());
+    QCOMPARE(::waitpid(ended, nullptr, 0), ended);
+    // A start whose process is already gone, or that gave no process, takes no place.
+    cap.started(ended);
+    cap.started(0);
+    cap.started(-1);
+    QCOMPARE(cap.running(), PlayerCap::kMax - 1);
+    cap.started(spawn());
+    QVERIFY(!cap.mayStart());
 }
 
 QTEST_GUILESS_MAIN(TestStartLimit)

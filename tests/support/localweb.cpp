@@ -29,6 +29,26 @@ QList<QStringList> recordedStarts(const QString& file) {
     return starts;
 }
 
+QList<qint64> recordedPids(const QString& file) {
+    QList<qint64> pids;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return pids;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.isEmpty())
+            pids << line.toLongLong();
+    return pids;
+}
+
+bool processRuns(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray stat = f.readAll();
+    const QByteArray state = stat.mid(stat.lastIndexOf(')') + 2, 1);
+    return !state.isEmpty() && state != "Z" && state != "X";
+}
+
 void prepareWebEngine() {
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

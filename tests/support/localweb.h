@@ -64,6 +64,11 @@ QString binDir();
 // arguments of each start.
 QList<QStringList> recordedStarts(const QString& file);
 
+// The process ids that the recording stand-in, kept running, wrote to `file`, oldest first.
+QList<qint64> recordedPids(const QString& file);
+// Whether process `pid` runs: it exists and has not ended (a zombie has).
+bool processRuns(qint64 pid);
+
 // Settles QtWebEngine's environment before the first browser is made: no sandbox when running
 // as root (it refuses to start otherwise), and no GPU unless flags were given.
 void prepareWebEngine();
