@@ -2,6 +2,7 @@
 
 #include "browser/downloads.h"
 #include "browser/fullscreen.h"
+#include "browser/messages.h"
 #include "browser/navigationkeys.h"
 #include "browser/signin.h"
 
@@ -28,10 +29,7 @@ QWidget* Page::window() const {
 }
 
 void Page::javaScriptAlert(const QUrl&, const QString& msg) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), msg,
-                                QMessageBox::Ok, window());
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = messageBox(msg, window());
     box->setWindowModality(Qt::WindowModal);
     box->open();
 }

@@ -1,5 +1,7 @@
 #include "browser/downloads.h"
 
+#include "browser/messages.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -143,11 +145,8 @@ void Download::moveIntoPlace() {
 void Download::fail(const QString& reason) {
     if (ended_)
         return;
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                                kFailedText.arg(name_, reason), QMessageBox::Ok, window_);
+    QMessageBox* box = messageBox(kFailedText.arg(name_, reason), window_);
     box->setObjectName(QStringLiteral("downloadFailed"));
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     end(false);
 }

@@ -1,12 +1,12 @@
 #include "player/pellion.h"
 
 #include "browser/browser.h"
+#include "browser/messages.h"
 #include "browser/recovery.h"
 #include "player/playresolver.h"
 #include "webkit/versioncheck.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QMetaEnum>
 #include <QResizeEvent>
@@ -23,10 +23,9 @@ namespace lumetta {
 
 namespace {
 
-// Design geometry is in twips, 15 to a pixel.
-constexpr float kTwipsPerPixel = 15.0f;
+// Design geometry is in twips.
 int pixels(float twips) {
-    return qRound(twips / kTwipsPerPixel);
+    return browser::twipsToPixels(twips);
 }
 
 constexpr float kClientWidth = 14520, kClientHeight = 8010;
@@ -34,7 +33,6 @@ constexpr float kBrowserWidth = 7455, kBrowserHeight = 4215;
 // The browser reaches this far past the window's right edge.
 constexpr float kBrowserOverhang = 280;
 
-const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
 
 } // namespace
 
@@ -125,17 +123,8 @@ void pellion::Form_Load() {
 }
 
 void pellion::versionAnnounced(const QString& downloadText) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                                kNewVersionMessage, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    announcement_ = box;
-    connect(box, &QMessageBox::finished, this, [this, downloadText] {
-        if (const QUrl address = webkit::VersionCheck::downloadAddress(downloadText);
-            !address.isEmpty())
-            QDesktopServices::openUrl(address);
-        startFromCommandLine();
-    });
-    box->open();
+    announcement_ =
+        browser::announceNewVersion(downloadText, this, [this] { startFromCommandLine(); });
 }
 
 void pellion::versionCheckDone() {

@@ -1,6 +1,7 @@
 #include "portal/form1.h"
 
 #include "browser/browser.h"
+#include "browser/messages.h"
 #include "browser/recovery.h"
 #include "portal/browserhost.h"
 #include "portal/results.h"
@@ -11,7 +12,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,11 +33,8 @@ namespace portal {
 
 namespace {
 
-// The window is laid out in twips, 15 to a pixel.
-constexpr double kTwipsPerPixel = 15.0;
-
 int px(double twips) {
-    return qRound(twips / kTwipsPerPixel);
+    return browser::twipsToPixels(twips);
 }
 
 QRect twipsRect(double left, double top, double width, double height) {
@@ -48,21 +45,10 @@ QRect twipsRect(double left, double top, double width, double height) {
 constexpr int kVersionCheckLatestMs = 2000;
 
 const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
-const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
 const QString kTooManyPlayersMessage =
     QStringLiteral("打开的播放器太多了，请先关闭一些播放器再播放。");
 
 } // namespace
-
-// A message of the program's own: one OK button, no icon, the program's name as title; modal
-// over the window without holding up its event loop.
-QMessageBox* Form1::messageBox(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
-                                QMessageBox::Ok, this);
-    box->setTextFormat(Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    return box;
-}
 
 namespace {
 
@@ -314,15 +300,7 @@ void Form1::startVersionCheck() {
 }
 
 void Form1::announceNewVersion(const QString& downloadText) {
-    QMessageBox* box = messageBox(kNewVersionMessage);
-    // The download address comes from the vendor's site: only a web address goes to the
-    // desktop, never a file, a program or any other scheme.
-    connect(box, &QMessageBox::finished, this, [downloadText] {
-        if (const QUrl address = webkit::VersionCheck::downloadAddress(downloadText);
-            !address.isEmpty())
-            QDesktopServices::openUrl(address);
-    });
-    box->open();
+    browser::announceNewVersion(downloadText, this);
 }
 
 void Form1::chuangjian() {

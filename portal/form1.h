@@ -142,7 +142,6 @@ private:
     void startVersionCheck();
     void announceNewVersion(const QString& downloadText);
     void connectHandlers();
-    QMessageBox* messageBox(const QString& text);
     void showMessage(const QString& text);
     void siteSearch();
     void searchFinished(const QStringList& links);

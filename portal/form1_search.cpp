@@ -1,8 +1,9 @@
 // The portal window's navigation, keyword entry, link search and result actions.
 #include "portal/form1.h"
 
-#include "portal/search.h"
 #include "app/memory.h"
+#include "browser/messages.h"
+#include "portal/search.h"
 #include "webkit/urlencode.h"
 
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-#include <cmath>
 
 namespace portal {
 
@@ -82,7 +82,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::showMessage(const QString& text) {
-    messageBox(text)->open();
+    browser::messageBox(text, this)->open();
 }
 
 void Form1::Image2_Click() {
@@ -182,16 +182,11 @@ void Form1::zairu() {
 
 std::optional<QString> Form1::selectedLink() const {
     const int row = ListView1->selectedRow();
-    if (row < 0)
+    // Row k shows link k of the list it was made from; the window's links may since have been
+    // cleared by a search that started, or replaced, and a row past their end plays nothing.
+    if (row < 0 || row >= links_.size())
         return std::nullopt;
-    bool ok = false;
-    const double id = ListView1->text(row, 0).toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    const double position = std::nearbyint(id - 1);
-    if (position < 0 || position >= double(links_.size()))
-        return std::nullopt;
-    return links_[qsizetype(position)];
+    return links_[row];
 }
 
 bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
