@@ -11,7 +11,6 @@ namespace browser {
 
 namespace {
 const QString kNewVersionMessage = QStringLiteral("发现新版本请更新，否则可能影响使用");
-constexpr double kTwipsPerPixel = 15.0;
 } // namespace
 
 QMessageBox* messageBox(const QString& text, QWidget* parent) {
@@ -40,6 +39,10 @@ QMessageBox* announceNewVersion(const QString& downloadText, QWidget* parent,
 
 int twipsToPixels(double twips) {
     return qRound(twips / kTwipsPerPixel);
+}
+
+double pixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
 }
 
 } // namespace browser

@@ -21,6 +21,8 @@ QMessageBox* announceNewVersion(const QString& downloadText, QWidget* parent,
                                 const std::function<void()>& closed = {});
 
 // The windows are laid out in twips, 15 to a device-independent pixel.
+inline constexpr double kTwipsPerPixel = 15.0;
 int twipsToPixels(double twips);
+double pixelsToTwips(int pixels);
 
 } // namespace browser

@@ -24,7 +24,7 @@ namespace lumetta {
 namespace {
 
 // Design geometry is in twips.
-int pixels(float twips) {
+int pixels(double twips) {
     return browser::twipsToPixels(twips);
 }
 
@@ -48,6 +48,18 @@ pellion::pellion(QString commandLine, QWidget* parent)
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &pellion::Timer1_Timer);
 
+    createBrowser();
+
+    resolver_ = new PlayResolver(this);
+    connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);
+    connect(resolver_, &PlayResolver::failed, this, [this] { showErrorPage(); });
+
+    trace_ = qEnvironmentVariableIntValue("LUMETTA_TRACE") == 1;
+    if (trace_)
+        traceLoads();
+}
+
+void pellion::createBrowser() {
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
@@ -69,39 +81,34 @@ pellion::pellion(QString commandLine, QWidget* parent)
     // A page whose process ended comes back: the film plays again, the link page is watched on.
     recovery_ = new browser::Recovery(
         WebBrowser1->page(), [this](const QUrl& shown) { reloadShown(shown); }, this);
+}
 
-    resolver_ = new PlayResolver(this);
-    connect(resolver_, &PlayResolver::resolved, this, &pellion::openPlayAddress);
-    connect(resolver_, &PlayResolver::failed, this, [this] { showErrorPage(); });
-
-    trace_ = qEnvironmentVariableIntValue("LUMETTA_TRACE") == 1;
-    if (trace_) {
-        connect(WebBrowser1->page(), &QWebEnginePage::loadingChanged, this,
-                [](const QWebEngineLoadingInfo& info) {
-                    const char* what = "?";
-                    switch (info.status()) {
-                    case QWebEngineLoadingInfo::LoadStartedStatus:
-                        what = "started";
-                        break;
-                    case QWebEngineLoadingInfo::LoadStoppedStatus:
-                        what = "stopped";
-                        break;
-                    case QWebEngineLoadingInfo::LoadSucceededStatus:
-                        what = "loaded";
-                        break;
-                    case QWebEngineLoadingInfo::LoadFailedStatus:
-                        what = "failed";
-                        break;
-                    }
-                    // The page that opens a play address is a data: address; its scheme says
-                    // enough.
-                    const QByteArray url = info.url().scheme() == QLatin1String("data")
-                                               ? QByteArrayLiteral("data:")
-                                               : info.url().toString(QUrl::FullyEncoded).toUtf8();
-                    std::fprintf(stderr, "%s %s\n", what, url.constData());
-                    std::fflush(stderr);
-                });
-    }
+void pellion::traceLoads() {
+    connect(WebBrowser1->page(), &QWebEnginePage::loadingChanged, this,
+            [](const QWebEngineLoadingInfo& info) {
+                const char* what = "?";
+                switch (info.status()) {
+                case QWebEngineLoadingInfo::LoadStartedStatus:
+                    what = "started";
+                    break;
+                case QWebEngineLoadingInfo::LoadStoppedStatus:
+                    what = "stopped";
+                    break;
+                case QWebEngineLoadingInfo::LoadSucceededStatus:
+                    what = "loaded";
+                    break;
+                case QWebEngineLoadingInfo::LoadFailedStatus:
+                    what = "failed";
+                    break;
+                }
+                // The page that opens a play address is a data: address; its scheme says
+                // enough.
+                const QByteArray url = info.url().scheme() == QLatin1String("data")
+                                           ? QByteArrayLiteral("data:")
+                                           : info.url().toString(QUrl::FullyEncoded).toUtf8();
+                std::fprintf(stderr, "%s %s\n", what, url.constData());
+                std::fflush(stderr);
+            });
 }
 
 pellion::~pellion() = default;
@@ -257,7 +264,7 @@ void pellion::Form_Resize() {
     const bool minimised = isMinimized();
     const int innerWidth = width(), innerHeight = height();
     if (!minimised && innerWidth > 0)
-        WebBrowser1->resize(pixels(float(innerWidth) * kTwipsPerPixel + kBrowserOverhang),
+        WebBrowser1->resize(pixels(browser::pixelsToTwips(innerWidth) + kBrowserOverhang),
                             WebBrowser1->height());
     if (!minimised && innerHeight > 0)
         WebBrowser1->resize(WebBrowser1->width(), innerHeight);

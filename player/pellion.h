@@ -71,6 +71,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The browser surface, its browser behaviour, its address reader and its recovery.
+    void createBrowser();
+    // With LUMETTA_TRACE=1: each load of the page on stderr, "started|loaded|... ADDRESS".
+    void traceLoads();
     void Form_Resize();
     void Timer1_Timer();
     void dqbfdz(const QString& bfdz);

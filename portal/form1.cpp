@@ -371,8 +371,8 @@ void Form1::resizeEvent(QResizeEvent* event) {
 void Form1::Form_Resize() {
     // The browser surface and the result list span the client area below the header; their
     // tops stay where they are.
-    const double clientWidth = width() * kTwipsPerPixel;
-    const double clientHeight = height() * kTwipsPerPixel;
+    const double clientWidth = browser::pixelsToTwips(width());
+    const double clientHeight = browser::pixelsToTwips(height());
     setLeft(WebBrowser1, 0);
     setWidth(WebBrowser1, clientWidth);
     setHeight(WebBrowser1, clientHeight - 200);

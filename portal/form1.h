@@ -144,6 +144,12 @@ private:
     void connectHandlers();
     void showMessage(const QString& text);
     void siteSearch();
+    // The searches that the search button and Enter in the keyword box start: the vendor's
+    // site search in the browser and, in search mode, the link search.
+    void searchFromKeywordBox();
+    // Events of the keyword box and of the result list's surface; true when one was taken.
+    bool keywordBoxEvent(const QEvent& event);
+    void listViewportEvent(const QEvent& event);
     void searchFinished(const QStringList& links);
     // The link of the selected row, when there is a row and its link still exists.
     std::optional<QString> selectedLink() const;

@@ -48,37 +48,43 @@ void Form1::connectHandlers() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1) {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            // Enter gives the character 13 only on its own or with Shift; with Ctrl it is a line
-            // feed and with Alt no character at all, neither of which searches.
-            const bool plainEnter =
-                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-            if (plainEnter) {
-                int code = 13;
-                Text1_KeyPress(code);
-                return code == 0;
-            }
-        } else if (event->type() == QEvent::MouseButtonRelease) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton &&
-                Text1->rect().contains(mouse->position().toPoint()))
-                Text1_Click();
-        }
-    } else if (watched == ListView1 && event->type() == QEvent::KeyPress) {
-        if (ListView1_KeyDown(*static_cast<QKeyEvent*>(event)))
-            return true;
-    } else if (watched == ListView1->viewport()) {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            ListView1_MouseUp(static_cast<QMouseEvent*>(event)->button());
-        } else if (event->type() == QEvent::MouseButtonDblClick) {
-            // The first press of the double-click has already selected the row under it.
-            ListView1_DblClick();
-        }
-    }
+    if (watched == Text1 && keywordBoxEvent(*event))
+        return true;
+    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+        ListView1_KeyDown(*static_cast<QKeyEvent*>(event)))
+        return true;
+    if (watched == ListView1->viewport())
+        listViewportEvent(*event);
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::keywordBoxEvent(const QEvent& event) {
+    if (event.type() == QEvent::KeyPress) {
+        const auto& key = static_cast<const QKeyEvent&>(event);
+        // Enter gives the character 13 only on its own or with Shift; with Ctrl it is a line
+        // feed and with Alt no character at all, neither of which searches.
+        const bool plainEnter = (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) &&
+                                !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plainEnter) {
+            int code = 13;
+            Text1_KeyPress(code);
+            return code == 0;
+        }
+    } else if (event.type() == QEvent::MouseButtonRelease) {
+        const auto& mouse = static_cast<const QMouseEvent&>(event);
+        if (mouse.button() == Qt::LeftButton && Text1->rect().contains(mouse.position().toPoint()))
+            Text1_Click();
+    }
+    return false;
+}
+
+void Form1::listViewportEvent(const QEvent& event) {
+    if (event.type() == QEvent::MouseButtonRelease) {
+        ListView1_MouseUp(static_cast<const QMouseEvent&>(event).button());
+    } else if (event.type() == QEvent::MouseButtonDblClick) {
+        // The first press of the double-click has already selected the row under it.
+        ListView1_DblClick();
+    }
 }
 
 void Form1::showMessage(const QString& text) {
@@ -114,18 +120,22 @@ void Form1::siteSearch() {
                            webkit::UTF8_URLEncoding(Text1->text())));
 }
 
-void Form1::Picture1_Click() {
-    if (Text1->text().isEmpty()) {
-        showMessage(kButtonEmptyMessage);
-        return;
-    }
+void Form1::searchFromKeywordBox() {
     siteSearch();
-    Picture2->hide();
     if (anzt_ == kSearchMode) {
         ListView1->clear();
         Picture3->show();
         huoquindex();
     }
+}
+
+void Form1::Picture1_Click() {
+    if (Text1->text().isEmpty()) {
+        showMessage(kButtonEmptyMessage);
+        return;
+    }
+    Picture2->hide();
+    searchFromKeywordBox();
 }
 
 void Form1::Text1_Click() {
@@ -142,12 +152,7 @@ void Form1::Text1_KeyPress(int& KeyAscii) {
         showMessage(kEnterEmptyMessage);
         return;
     }
-    siteSearch();
-    if (anzt_ == kSearchMode) {
-        ListView1->clear();
-        Picture3->show();
-        huoquindex();
-    }
+    searchFromKeywordBox();
 }
 
 void Form1::huoquindex() {
