@@ -297,7 +297,7 @@ done
 [ -n "$closed_port" ] || fail "found no closed loopback port"
 mkdir -p "$work/home"
 run() {
-    env -i PATH=/usr/bin:/bin HOME="$work/home" http_proxy="http://127.0.0.1:$closed_port" \
+    env -i PATH=/usr/bin:/bin HOME="$work/home" LANG=C.UTF-8 http_proxy="http://127.0.0.1:$closed_port" \
         timeout 60 "$@"
 }
 
