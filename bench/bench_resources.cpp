@@ -5,6 +5,7 @@
 // this one so that they share the same libraries with the same processes:
 //     bench_resources            runs them all and prints the table
 //     bench_resources MODE PORT  one measurement (empty, page, portal), localweb at PORT
+#include "pageload.h"
 #include "pss.h"
 
 #include "portal/form1.h"
@@ -32,20 +33,9 @@
 
 namespace {
 
-using bench::settledPssMiB;
+using bench::pageLoaded;
 
-bool pageLoaded(QWebEngineView* view) {
-    // Answers may come after the wait has ended, so the flag outlives it.
-    auto done = std::make_shared<bool>(false);
-    return QTest::qWaitFor(
-        [&] {
-            view->page()->runJavaScript(
-                QStringLiteral("document.readyState"),
-                [done](const QVariant& v) { *done = v.toString() == QLatin1String("complete"); });
-            return *done;
-        },
-        30000);
-}
+using bench::settledPssMiB;
 
 const QString kPlayPage = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abcdef");
 const QString kKeyword = QStringLiteral("tenthousand");

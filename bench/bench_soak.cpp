@@ -6,6 +6,7 @@
 //     bench_soak [--searches N] [--minutes M]     (500 and 10 by default)
 // The portal and the player run at the same time, each in a process of its own, against one
 // localweb. The portal searches alternately for a keyword with results and one without.
+#include "pageload.h"
 #include "pss.h"
 
 #include "app/memory.h"
@@ -31,22 +32,12 @@
 
 namespace {
 
+using bench::pageLoaded;
+
 const QString kFound = QStringLiteral("matrix");
 const QString kNothing = QStringLiteral("nosuchfilmanywhere");
 const QString kLink = QStringLiteral("ed2k://|file|The.Matrix.1999.1080p.mkv|1073741824|"
                                      "D7912E224DFF8D2D91004160ACC32DAC|/");
-
-bool pageLoaded(QWebEngineView* view) {
-    auto done = std::make_shared<bool>(false);
-    return QTest::qWaitFor(
-        [&] {
-            view->page()->runJavaScript(
-                QStringLiteral("document.readyState"),
-                [done](const QVariant& v) { *done = v.toString() == QLatin1String("complete"); });
-            return *done;
-        },
-        30000);
-}
 
 double growth(double now, double base) {
     return 100 * (now / base - 1);

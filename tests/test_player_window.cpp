@@ -5,6 +5,7 @@
 #include "player/pellion.h"
 #include "player/playresolver.h"
 #include "support/localweb.h"
+#include "support/pagescript.h"
 #include "support/pageprocess.h"
 #include "support/screenplace.h"
 #include "support/wirerecorder.h"
@@ -47,15 +48,6 @@ public:
 public Q_SLOTS:
     void open(const QUrl& url) { opened << url; }
 };
-
-// Runs a script in the page and waits for its result.
-QVariant js(QWebEnginePage* page, const QString& script) {
-    auto result = std::make_shared<std::optional<QVariant>>();
-    page->runJavaScript(script, [result](const QVariant& v) { *result = v; });
-    if (!QTest::qWaitFor([&] { return result->has_value(); }, 10000))
-        return QStringLiteral("<no answer from the page>");
-    return **result;
-}
 
 QString href(const pellion& w) {
     return js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString();

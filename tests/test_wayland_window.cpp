@@ -6,6 +6,7 @@
 #include "player/pellion.h"
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "support/pagescript.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
@@ -22,15 +23,6 @@
 #include <optional>
 
 namespace {
-
-// Runs a script in the page and waits for its result.
-QVariant js(QWebEnginePage* page, const QString& script) {
-    auto result = std::make_shared<std::optional<QVariant>>();
-    page->runJavaScript(script, [result](const QVariant& v) { *result = v; });
-    if (!QTest::qWaitFor([&] { return result->has_value(); }, 10000))
-        return QStringLiteral("<no answer from the page>");
-    return **result;
-}
 
 // SCREENSHOTS=DIR keeps a picture of the window.
 void keep(QWidget& window, const QString& name) {
