@@ -6,6 +6,7 @@
 //     bench_resources            runs them all and prints the table
 //     bench_resources MODE PORT  one measurement (empty, page, portal), localweb at PORT
 #include "pageload.h"
+#include "portalwindow.h"
 #include "pss.h"
 
 #include "portal/form1.h"
@@ -54,11 +55,7 @@ int measureView(const QString& address) {
 
 int measurePortal() {
     std::optional<portal::Form1> made;
-    app::withHelpersReturningLargeBlocks([&] { made.emplace(); }); // as corvale starts
-    portal::Form1& form = *made;
-    form.setPlayerPath(QString());
-    form.show();
-    pageLoaded(form.WebBrowser1);
+    portal::Form1& form = bench::openPortal(made);
     const double started = settledPssMiB(QCoreApplication::applicationPid());
 
     // The search page of the keyword holds the 10,000 links; the clock starts when the last

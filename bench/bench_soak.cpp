@@ -7,6 +7,7 @@
 // The portal and the player run at the same time, each in a process of its own, against one
 // localweb. The portal searches alternately for a keyword with results and one without.
 #include "pageload.h"
+#include "portalwindow.h"
 #include "pss.h"
 
 #include "app/memory.h"
@@ -46,11 +47,7 @@ double growth(double now, double base) {
 // One portal window in this process; its tree is this process and its helpers.
 int soakPortal(int searches) {
     std::optional<portal::Form1> made;
-    app::withHelpersReturningLargeBlocks([&] { made.emplace(); }); // as corvale starts
-    portal::Form1& form = *made;
-    form.setPlayerPath(QString());
-    form.show();
-    pageLoaded(form.WebBrowser1);
+    portal::Form1& form = bench::openPortal(made);
     const qint64 self = QCoreApplication::applicationPid();
     const double start = bench::settledPssMiB(self);
     std::printf("portal  searches %4d  %7.1f MiB\n", 0, start);

@@ -8,6 +8,7 @@
 # command has run), COMMAND runs with WINDOW_MANAGER=openbox in its environment. openbox is
 # stopped afterwards; the exit status is COMMAND's, or 1 when openbox did not come up.
 set -uo pipefail
+. "$(dirname "$0")/waitfor.sh"
 
 fail() {
     echo "under-openbox: $*" >&2
@@ -33,16 +34,7 @@ HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
     openbox --sm-disable --startup "touch '$work/ready'" >"$work/openbox.log" 2>&1 </dev/null &
 openbox_pid=$!
 
-ready=""
-for _ in $(seq 1 600); do
-    if [ -e "$work/ready" ]; then
-        ready=yes
-        break
-    fi
-    kill -0 "$openbox_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$ready" ]; then
+if ! wait_for "$openbox_pid" test -e "$work/ready"; then
     cat "$work/openbox.log" >&2
     fail "openbox did not take the screen"
 fi

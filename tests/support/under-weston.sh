@@ -9,6 +9,7 @@
 # so that nothing can fall back to X11. The compositor is stopped afterwards; the exit status is
 # COMMAND's, or 1 when the compositor did not come up.
 set -uo pipefail
+. "$(dirname "$0")/waitfor.sh"
 
 fail() {
     echo "under-weston: $*" >&2
@@ -41,16 +42,7 @@ XDG_RUNTIME_DIR="$runtime" weston --backend="$backend" --socket="$socket" --idle
 weston_pid=$!
 
 # The compositor is ready once its socket is there; it ending first is a failure.
-ready=""
-for _ in $(seq 1 600); do
-    if [ -S "$runtime/$socket" ]; then
-        ready=yes
-        break
-    fi
-    kill -0 "$weston_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$ready" ]; then
+if ! wait_for "$weston_pid" test -S "$runtime/$socket"; then
     cat "$runtime/weston.log" >&2
     fail "weston did not come up"
 fi
