@@ -8,33 +8,21 @@
 # command has run), COMMAND runs with WINDOW_MANAGER=openbox in its environment. openbox is
 # stopped afterwards; the exit status is COMMAND's, or 1 when openbox did not come up.
 set -uo pipefail
-. "$(dirname "$0")/waitfor.sh"
+. "$(dirname "$0")/displayserver.sh"
 
-fail() {
-    echo "under-openbox: $*" >&2
-    exit 1
-}
 [ $# -ge 1 ] || fail "usage: under-openbox.sh COMMAND [ARG...]"
 [ -n "${DISPLAY:-}" ] || fail "no X display (DISPLAY is empty); run it under Xvfb"
 command -v openbox >/dev/null || fail "openbox is not installed (scripts/setup installs it)"
 
-work="$(mktemp -d)"
-openbox_pid=""
-cleanup() {
-    if [ -n "$openbox_pid" ]; then
-        kill "$openbox_pid" 2>/dev/null
-        wait "$openbox_pid" 2>/dev/null
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+prepare_server
+work="$server_dir"
 
 # A home of its own: openbox keeps its session files there.
 HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
     openbox --sm-disable --startup "touch '$work/ready'" >"$work/openbox.log" 2>&1 </dev/null &
-openbox_pid=$!
+server_pid=$!
 
-if ! wait_for "$openbox_pid" test -e "$work/ready"; then
+if ! wait_for "$server_pid" test -e "$work/ready"; then
     cat "$work/openbox.log" >&2
     fail "openbox did not take the screen"
 fi

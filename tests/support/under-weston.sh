@@ -9,27 +9,15 @@
 # so that nothing can fall back to X11. The compositor is stopped afterwards; the exit status is
 # COMMAND's, or 1 when the compositor did not come up.
 set -uo pipefail
-. "$(dirname "$0")/waitfor.sh"
+. "$(dirname "$0")/displayserver.sh"
 
-fail() {
-    echo "under-weston: $*" >&2
-    exit 1
-}
 [ $# -ge 1 ] || fail "usage: under-weston.sh COMMAND [ARG...]"
 command -v weston >/dev/null || fail "weston is not installed (scripts/setup installs it)"
 
-runtime="$(mktemp -d)"
+prepare_server
+runtime="$server_dir"
 chmod 0700 "$runtime"
 socket="wayland-test-$$"
-weston_pid=""
-cleanup() {
-    if [ -n "$weston_pid" ]; then
-        kill "$weston_pid" 2>/dev/null
-        wait "$weston_pid" 2>/dev/null
-    fi
-    rm -rf "$runtime"
-}
-trap cleanup EXIT
 
 # weston 10 (Debian 12) names its backends by their modules, weston 12 and later (Debian 13)
 # by their plain names.
@@ -39,10 +27,10 @@ backend=headless
 
 XDG_RUNTIME_DIR="$runtime" weston --backend="$backend" --socket="$socket" --idle-time=0 \
     --width=1600 --height=1000 >"$runtime/weston.log" 2>&1 </dev/null &
-weston_pid=$!
+server_pid=$!
 
 # The compositor is ready once its socket is there; it ending first is a failure.
-if ! wait_for "$weston_pid" test -S "$runtime/$socket"; then
+if ! wait_for "$server_pid" test -S "$runtime/$socket"; then
     cat "$runtime/weston.log" >&2
     fail "weston did not come up"
 fi
