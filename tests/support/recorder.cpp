@@ -10,28 +10,36 @@
 
 #include <unistd.h>
 
+namespace {
+
+enum class Appended { Done, NoFile, Failed };
+
+// Appends `line` to the file that the environment variable `variable` names.
+Appended appendLine(const char* variable, const QByteArray& line) {
+    const QByteArray path = qgetenv(variable);
+    if (path.isEmpty())
+        return Appended::NoFile;
+    QFile f(QString::fromLocal8Bit(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return Appended::Failed;
+    // One write per line, so that starts that run at the same time never mix their lines.
+    f.write(line + '\n');
+    return Appended::Done;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     QJsonArray args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromUtf8(argv[i]));
-    const QByteArray path = qgetenv("PLAYER_RECORD");
-    if (path.isEmpty())
-        return 2;
-    QFile f(QString::fromLocal8Bit(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return 1;
-    // One write per line, so starts that run at the same time never mix their lines.
-    f.write(QJsonDocument(args).toJson(QJsonDocument::Compact) + '\n');
-    f.close();
-
-    const QByteArray pids = qgetenv("PLAYER_PIDS");
-    if (pids.isEmpty())
-        return 0;
-    QFile p(QString::fromLocal8Bit(pids));
-    if (!p.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return 1;
-    p.write(QByteArray::number(qint64(getpid())) + '\n');
-    p.close();
+    const Appended recorded =
+        appendLine("PLAYER_RECORD", QJsonDocument(args).toJson(QJsonDocument::Compact));
+    if (recorded != Appended::Done)
+        return recorded == Appended::NoFile ? 2 : 1;
+    const Appended kept = appendLine("PLAYER_PIDS", QByteArray::number(qint64(getpid())));
+    if (kept != Appended::Done)
+        return kept == Appended::NoFile ? 0 : 1;
     alarm(600);
     for (;;)
         pause();
