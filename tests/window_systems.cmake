@@ -4,9 +4,8 @@ if(TARGET portal_window AND TARGET player_window)
   add_executable(test_wayland_window test_wayland_window.cpp)
   target_link_libraries(test_wayland_window PRIVATE testsupport Qt6::Test portal_window
                                                     player_window)
-  add_dependencies(test_wayland_window localweb player_recorder)
-  target_compile_definitions(test_wayland_window PRIVATE
-    RECORDER_PATH="$<TARGET_FILE:player_recorder>")
+  add_dependencies(test_wayland_window localweb)
+  use_player_recorder(test_wayland_window)
   add_test(NAME test_wayland_window
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/under-weston.sh
                    $<TARGET_FILE:test_wayland_window>)
