@@ -4,6 +4,7 @@
 //
 //   bench_player_start [runs]
 #include "support/localweb.h"
+#include "trace.h"
 #include "vendor/hosts.h"
 
 #include <QCoreApplication>
@@ -41,28 +42,13 @@ std::optional<Times> startOnce() {
     if (!lumetta.waitForStarted(10000))
         return std::nullopt;
     Times t;
-    QByteArray pending;
-    while (clock.elapsed() < 60000 && lumetta.state() == QProcess::Running) {
-        if (!lumetta.waitForReadyRead(1000))
-            continue;
-        pending += lumetta.readAllStandardError();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(end));
-            pending.remove(0, end + 1);
-            if (line == QLatin1String("state Playing") && t.resolvedMs < 0)
-                t.resolvedMs = clock.elapsed();
-            if (line == kPlayPageLine)
-                t.loadedMs = clock.elapsed();
-        }
-        if (t.loadedMs >= 0)
-            break;
-    }
-    lumetta.terminate();
-    if (!lumetta.waitForFinished(10000)) {
-        lumetta.kill();
-        lumetta.waitForFinished(5000);
-    }
+    bench::readTrace(lumetta, clock, [&](const QByteArray& line) {
+        if (line == "state Playing" && t.resolvedMs < 0)
+            t.resolvedMs = clock.elapsed();
+        if (QString::fromUtf8(line) == kPlayPageLine)
+            t.loadedMs = clock.elapsed();
+        return t.loadedMs >= 0;
+    });
     if (t.loadedMs < 0)
         return std::nullopt;
     return t;
@@ -83,26 +69,13 @@ std::optional<EmptyTimes> startEmptyOnce() {
     if (!empty.waitForStarted(10000))
         return std::nullopt;
     EmptyTimes t;
-    QByteArray pending;
-    while (t.loadedMs < 0 && clock.elapsed() < 60000 && empty.state() == QProcess::Running) {
-        if (!empty.waitForReadyRead(1000))
-            continue;
-        pending += empty.readAllStandardError();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("shown ") && t.shownMs < 0)
-                t.shownMs = clock.elapsed();
-            else if (line.startsWith("loaded ") && t.loadedMs < 0)
-                t.loadedMs = clock.elapsed();
-        }
-    }
-    empty.terminate();
-    if (!empty.waitForFinished(10000)) {
-        empty.kill();
-        empty.waitForFinished(5000);
-    }
+    bench::readTrace(empty, clock, [&](const QByteArray& line) {
+        if (line.startsWith("shown ") && t.shownMs < 0)
+            t.shownMs = clock.elapsed();
+        else if (line.startsWith("loaded ") && t.loadedMs < 0)
+            t.loadedMs = clock.elapsed();
+        return t.loadedMs >= 0;
+    });
     if (t.loadedMs < 0)
         return std::nullopt;
     return t;

@@ -6,6 +6,7 @@
 //
 //     bench_portal_start [RUNS]
 #include "support/localweb.h"
+#include "trace.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,28 +47,15 @@ Run startOnce(const QString& program, const QString& proxy) {
     corvale.start(binDir() + QLatin1Char('/') + program, {});
     if (!corvale.waitForStarted(10000))
         return run;
-    QByteArray pending;
-    while (!run.loaded && clock.elapsed() < 60000 && corvale.state() == QProcess::Running) {
-        if (!corvale.waitForReadyRead(1000))
-            continue;
-        pending += corvale.readAllStandardError();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("shown ") && !run.shown)
-                run.shown = clock.elapsed();
-            else if (line.startsWith("loaded ") && !run.loaded) {
-                run.loaded = clock.elapsed();
-                run.loadedOk = line.endsWith(" ok");
-            }
+    bench::readTrace(corvale, clock, [&](const QByteArray& line) {
+        if (line.startsWith("shown ") && !run.shown)
+            run.shown = clock.elapsed();
+        else if (line.startsWith("loaded ") && !run.loaded) {
+            run.loaded = clock.elapsed();
+            run.loadedOk = line.endsWith(" ok");
         }
-    }
-    corvale.terminate();
-    if (!corvale.waitForFinished(10000)) {
-        corvale.kill();
-        corvale.waitForFinished(10000);
-    }
+        return run.loaded.has_value();
+    });
     return run;
 }
 
