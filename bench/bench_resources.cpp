@@ -5,15 +5,15 @@
 // this one so that they share the same libraries with the same processes:
 //     bench_resources            runs them all and prints the table
 //     bench_resources MODE PORT  one measurement (empty, page, portal), localweb at PORT
-#include "pageload.h"
 #include "portalwindow.h"
 #include "pss.h"
 
+#include "app/memory.h"
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "support/pageload.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
-#include "app/memory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,8 +34,6 @@
 
 namespace {
 
-using bench::pageLoaded;
-
 using bench::settledPssMiB;
 
 const QString kPlayPage = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=abcdef");
@@ -48,7 +46,7 @@ int measureView(const QString& address) {
     view.resize(968, 534);
     view.show();
     view.load(QUrl(address));
-    pageLoaded(&view);
+    documentComplete(view.page(), 30000);
     std::printf("%.1f\n", settledPssMiB(QCoreApplication::applicationPid()));
     return 0;
 }

@@ -6,7 +6,6 @@
 //     bench_soak [--searches N] [--minutes M]     (500 and 10 by default)
 // The portal and the player run at the same time, each in a process of its own, against one
 // localweb. The portal searches alternately for a keyword with results and one without.
-#include "pageload.h"
 #include "portalwindow.h"
 #include "pss.h"
 
@@ -32,8 +31,6 @@
 #include <string_view>
 
 namespace {
-
-using bench::pageLoaded;
 
 const QString kFound = QStringLiteral("matrix");
 const QString kNothing = QStringLiteral("nosuchfilmanywhere");

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/memory.h"
-#include "pageload.h"
 #include "portal/form1.h"
+#include "support/pageload.h"
 
 #include <optional>
 
@@ -15,7 +15,7 @@ inline portal::Form1& openPortal(std::optional<portal::Form1>& made) {
     portal::Form1& form = *made;
     form.setPlayerPath(QString());
     form.show();
-    pageLoaded(form.WebBrowser1);
+    documentComplete(form.WebBrowser1->page(), 30000);
     return form;
 }
 

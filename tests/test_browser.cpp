@@ -3,7 +3,9 @@
 // here), full screen and back, downloads through the save dialog, sign-in for a site and a proxy,
 // script dialogs, and the keys that edit a page's text field next to the navigation keys kept off.
 #include "browser/browser.h"
+#include "support/desktoprecorder.h"
 #include "support/localweb.h"
+#include "support/pageload.h"
 #include "support/screenplace.h"
 #include "vendor/hosts.h"
 
@@ -11,7 +13,6 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QDir>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -28,7 +29,6 @@
 #include <QWebEngineView>
 
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -57,49 +57,14 @@ protected:
     void resizeEvent(QResizeEvent*) override { view->setGeometry(0, 40, width(), height() - 40); }
 };
 
-// Takes what the browser hands to the desktop instead of the desktop.
-class DesktopRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
-
-QVariant js(QWebEngineView* view, const QString& code) {
-    auto result = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(code, [result](const QVariant& v) { *result = v; });
-    if (!QTest::qWaitFor([&] { return result->has_value(); }, 20000))
-        return QStringLiteral("<no answer from the page>");
-    return **result;
-}
-
-bool loadPage(QWebEngineView* view, const QString& url) {
-    QSignalSpy finished(view, &QWebEngineView::loadFinished);
-    view->load(QUrl(url));
-    if (!finished.wait(20000) || !finished.last().at(0).toBool())
-        return false;
-    // Drawn twice over: from then on the page takes mouse input.
-    js(view, QStringLiteral("window.painted = false; requestAnimationFrame(function () {"
-                            " requestAnimationFrame(function () { window.painted = true; }); });"));
-    return QTest::qWaitFor([&] { return js(view, QStringLiteral("window.painted")).toBool(); },
-                           20000);
-}
-
-// The middle of a page element, in the view's coordinates.
-QPoint centreOf(QWebEngineView* view, const QString& id) {
-    const QVariantList box =
-        js(view, QStringLiteral("(function(){var r=document.getElementById('%1')"
-                                ".getBoundingClientRect(); return [r.left + r.width / 2,"
-                                " r.top + r.height / 2];})()")
-                     .arg(id))
-            .toList();
-    return box.size() == 2 ? QPoint(box[0].toInt(), box[1].toInt()) : QPoint(-1, -1);
+// Loads a page and waits until it takes mouse input.
+bool loadDrawn(QWebEngineView* view, const QString& url) {
+    return loadPage(view, url) && painted(view);
 }
 
 void click(QWebEngineView* view, const QString& id, Qt::MouseButton button = Qt::LeftButton,
            Qt::KeyboardModifiers mods = {}) {
-    QTest::mouseClick(view->focusProxy(), button, mods, centreOf(view, id));
+    QTest::mouseClick(view->focusProxy(), button, mods, elementCentre(view, id));
 }
 
 template <typename T> T* shown(const QString& name = {}) {
@@ -162,7 +127,7 @@ private Q_SLOTS:
 private:
     LocalWeb web;
     QTemporaryDir tmp;
-    DesktopRecorder desktop;
+    DesktopRecorder desktop{{QStringLiteral("http"), QStringLiteral("https")}};
     std::unique_ptr<Window> window;
 };
 
@@ -171,8 +136,6 @@ void TestBrowser::initTestCase() {
     QVERIFY(tmp.isValid());
     QVERIFY(web.start());
     web.useAsProxy();
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &desktop, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "open");
 }
 
 void TestBrowser::init() {
@@ -207,7 +170,7 @@ void TestBrowser::newWindowsGoToTheDesktop() {
               "/t/popup.html'); }, 0);"
               "</script></body></html>");
     QWebEngineView* view = window->view;
-    QVERIFY(loadPage(view, page));
+    QVERIFY(loadDrawn(view, page));
     QSignalSpy started(view, &QWebEngineView::loadStarted);
 
     click(view, QStringLiteral("ftp"));
@@ -237,7 +200,7 @@ void TestBrowser::fullScreenAndBack() {
                     "<button id='full' onclick='document.documentElement.requestFullscreen()'>"
                     "full screen</button><input id='box'></body></html>");
     Window& w = *window;
-    QVERIFY(loadPage(w.view, page));
+    QVERIFY(loadDrawn(w.view, page));
     const QStringList before = layoutOf(w);
     QVERIFY(!w.isFullScreen());
     // Where the window stands; under a window manager (this case also runs under openbox) full
@@ -296,7 +259,7 @@ void TestBrowser::downloads() {
                     "<p><a id='broken' href='/t/broken.bin'>broken</a></p></body></html>");
     web.routeFault(broken, QStringLiteral("/__fault/reset"));
     QWebEngineView* view = window->view;
-    QVERIFY(loadPage(view, page));
+    QVERIFY(loadDrawn(view, page));
     QSignalSpy ended(window->host, &browser::Browser::downloadEnded);
     const QString target = tmp.filePath(QStringLiteral("saved film.bin"));
 
@@ -423,7 +386,7 @@ void TestBrowser::scriptDialogs() {
     web.route(page, "<html><body><p>dialogs</p></body></html>");
     Window& w = *window;
     w.setObjectName(QStringLiteral("window"));
-    QVERIFY(loadPage(w.view, page));
+    QVERIFY(loadDrawn(w.view, page));
     DialogAnswerer answerer;
     qApp->installEventFilter(&answerer);
 
@@ -449,8 +412,8 @@ void TestBrowser::textKeysReachThePage() {
     web.route(a, body);
     web.route(b, body);
     QWebEngineView* view = window->view;
-    QVERIFY(loadPage(view, a));
-    QVERIFY(loadPage(view, b));
+    QVERIFY(loadDrawn(view, a));
+    QVERIFY(loadDrawn(view, b));
     QSignalSpy started(view, &QWebEngineView::loadStarted);
     QWidget* surface = view->focusProxy();
     surface->setFocus();

@@ -4,6 +4,7 @@
 // player did.
 #include "portal/form1.h"
 #include "support/localweb.h"
+#include "support/pageload.h"
 #include "support/wirerecorder.h"
 #include "vendor/hosts.h"
 #include "webkit/urlencode.h"
@@ -128,16 +129,7 @@ void TestE2E::searchCopyAndPlay() {
     QTRY_VERIFY_WITH_TIMEOUT(
         web.requestedUrls().contains(QStringLiteral("http://" CORVALE_PORTAL_HOST "/")), 20000);
     // The page itself says when it has loaded.
-    bool complete = false;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            form.WebBrowser1->page()->runJavaScript(
-                QStringLiteral("document.readyState"), [&complete](const QVariant& v) {
-                    complete = v.toString() == QLatin1String("complete");
-                });
-            return complete;
-        }(),
-        20000);
+    QVERIFY(documentComplete(form.WebBrowser1->page()));
     screenshot(QStringLiteral("e2e-portal-start.png"));
 
     // Search mode, a Chinese keyword typed as an input method would, then Enter.

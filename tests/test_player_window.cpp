@@ -1,19 +1,21 @@
 // The player window with a real QtWebEngine against localweb: start-up with a link or with the
 // link page, hand-overs, error pages, the version announcement, the Referer on the wire, the
 // video on the play page and the page brought back after its process ended. Needs a display.
+#include "browser/browser.h"
+#include "browser/recovery.h"
 #include "player/addresswatch.h"
 #include "player/pellion.h"
 #include "player/playresolver.h"
+#include "support/desktoprecorder.h"
 #include "support/localweb.h"
-#include "support/pagescript.h"
 #include "support/pageprocess.h"
+#include "support/pagescript.h"
 #include "support/screenplace.h"
 #include "support/wirerecorder.h"
 #include "vendor/hosts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QHostAddress>
 #include <QMessageBox>
@@ -26,8 +28,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-#include "browser/browser.h"
-#include "browser/recovery.h"
 #include <QWebEngineView>
 
 #include <memory>
@@ -39,15 +39,6 @@ using namespace lumetta;
 using State = pellion::State;
 
 namespace {
-
-// Takes the addresses that the program hands to the desktop.
-class DesktopRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
 
 QString href(const pellion& w) {
     return js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString();
@@ -84,7 +75,6 @@ class TestPlayerWindow : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void init();
-    void cleanup();
     void designAndResize();
     void startWithLink();
     void loadingPageBeforeVersionAnswer_data();
@@ -124,12 +114,6 @@ void TestPlayerWindow::init() {
     web.clearRoutes();
     web.clearLog();
     wire.clear();
-}
-
-void TestPlayerWindow::cleanup() {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 void TestPlayerWindow::designAndResize() {
@@ -491,8 +475,6 @@ void TestPlayerWindow::versionAnnouncement() {
     web.route(QStringLiteral("http://" CORVALE_PORTAL_HOST "//yunup.txt"), download,
               downloadStatus);
     DesktopRecorder desktop;
-    for (const char* scheme : {"http", "https", "file"})
-        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
 
     pellion w(QStringLiteral("qd"));
     w.Form_Load();

@@ -4,17 +4,18 @@
 // stand-in, the cap on players still running and the page brought back after its process ended.
 #include "browser/recovery.h"
 #include "portal/form1.h"
+#include "support/desktoprecorder.h"
 #include "support/localweb.h"
+#include "support/pageload.h"
 #include "support/pageprocess.h"
 #include "vendor/hosts.h"
 #include "webkit/versioncheck.h"
 
 #include <QAccessible>
 #include <QAction>
-#include <QClipboard>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -25,9 +26,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -47,51 +48,6 @@ const QString kRoot = QStringLiteral("http://" CORVALE_PORTAL_HOST "/");
 const QString kVersionFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/d.txt");
 const QString kDownloadFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/up.txt");
 
-// The test's own answers, in a routes file that localweb reads. Pages are kept in files named
-// .html so that they go out as HTML; everything else goes out as plain text.
-class Routes {
-public:
-    explicit Routes(const QString& dir) : dir_(dir) {}
-
-    QString file() const { return dir_ + QStringLiteral("/routes.txt"); }
-
-    void serve(const QString& url, const QByteArray& body) {
-        const bool html = body.startsWith("<");
-        const QString name =
-            QStringLiteral("answer-%1.%2").arg(++count_).arg(html ? "html" : "txt");
-        QFile f(dir_ + QLatin1Char('/') + name);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(body);
-        lines_[url] = url + QStringLiteral("\t200\traw\t") + name;
-        write();
-    }
-
-    void clear() {
-        lines_.clear();
-        write();
-    }
-
-private:
-    void write() {
-        QFile f(file());
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(QStringList(lines_.values()).join(QLatin1Char('\n')).toUtf8() + '\n');
-    }
-
-    QString dir_;
-    QMap<QString, QString> lines_;
-    int count_ = 0;
-};
-
-// Takes what the window hands to the desktop instead of the desktop.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
-
 // Counts pop-up menus as they show, anywhere in the program.
 class MenuWatch : public QObject {
 public:
@@ -105,62 +61,16 @@ protected:
     }
 };
 
-// Runs script in the page's main world and returns its result.
-QVariant js(QWebEngineView* view, const QString& code) {
-    struct Answer {
-        QVariant value;
-        bool done = false;
-    };
-    auto answer = std::make_shared<Answer>();
-    view->page()->runJavaScript(code, [answer](const QVariant& v) {
-        answer->value = v;
-        answer->done = true;
-    });
-    if (!QTest::qWaitFor([&] { return answer->done; }, 10000))
-        qWarning("script gave no result: %s", qPrintable(code));
-    return answer->value;
-}
-
-// Waits until the page has been drawn, after which it takes mouse input.
-bool painted(QWebEngineView* view) {
-    js(view, QStringLiteral("window.painted = false; requestAnimationFrame(function () {"
-                            " requestAnimationFrame(function () { window.painted = true; }); });"));
-    return QTest::qWaitFor([&] { return js(view, QStringLiteral("window.painted")).toBool(); },
-                           10000);
-}
-
-// Whether the view holds the document at url and has loaded it completely, as the page says.
-bool holdsComplete(QWebEngineView* view, const QString& url) {
-    return js(view, QStringLiteral("location.href + ' ' + document.readyState")).toString() ==
-           url + QStringLiteral(" complete");
-}
-
 // Clicks the middle of the page's element `id` with the mouse, as a person would.
 bool clickElement(QWebEngineView* view, const QString& id) {
     if (!painted(view))
         return false;
-    const QVariantList box =
-        js(view, QStringLiteral("(function () { var r = document.getElementById('%1')"
-                                ".getBoundingClientRect(); return [r.left + r.width / 2,"
-                                " r.top + r.height / 2]; })()")
-                     .arg(id))
-            .toList();
+    const QPoint centre = elementCentre(view, id);
     QWidget* surface = view->focusProxy();
-    if (box.size() != 2 || !surface)
+    if (centre == QPoint(-1, -1) || !surface)
         return false;
-    QTest::mouseClick(surface, Qt::LeftButton, {},
-                      QPoint(qRound(box[0].toDouble()), qRound(box[1].toDouble())));
+    QTest::mouseClick(surface, Qt::LeftButton, {}, centre);
     return true;
-}
-
-bool loadPage(QWebEngineView* view, const QString& url) {
-    // A load the window started may still be under way (a search loads the vendor's search
-    // page). The new load supersedes it, and WebEngine may then report the two as one, with a
-    // single loadFinished that comes before the new document is complete. So the load counts
-    // once a load has ended and the view holds this address's document, complete.
-    QSignalSpy finished(view, &QWebEngineView::loadFinished);
-    view->load(QUrl(url));
-    return QTest::qWaitFor([&] { return !finished.isEmpty() && holdsComplete(view, url); }, 20000);
 }
 
 } // namespace
@@ -190,8 +100,8 @@ private Q_SLOTS:
     void runningPlayersAreCapped();
 
 private:
-    // A new portal window, shown, with the recording player.
-    std::unique_ptr<Form1> open();
+    // A new portal window in `form`, shown, with the recording player.
+    Form1& open();
     // Waits until the window's start page has loaded.
     bool startPageLoaded(Form1& form);
     QList<QStringList> recorded() const;
@@ -200,7 +110,6 @@ private:
 
     LocalWeb web;
     QTemporaryDir tmp;
-    Routes routes{tmp.path()};
     QString recordFile;
     std::unique_ptr<Form1> form;
     bool versionCheckDone = false;
@@ -212,8 +121,7 @@ private:
 void TestPortalWindow::initTestCase() {
     prepareWebEngine();
     QVERIFY(tmp.isValid());
-    routes.clear();
-    QVERIFY(web.start({QStringLiteral("--routes"), routes.file()}));
+    QVERIFY(web.start());
     web.useAsProxy();
     recordFile = tmp.filePath(QStringLiteral("player.jsonl"));
     qputenv("PLAYER_RECORD", recordFile.toLocal8Bit());
@@ -221,7 +129,7 @@ void TestPortalWindow::initTestCase() {
 }
 
 void TestPortalWindow::init() {
-    routes.clear();
+    web.clearRoutes();
     web.clearLog();
     QFile::remove(recordFile);
 }
@@ -230,8 +138,9 @@ void TestPortalWindow::cleanup() {
     form.reset();
 }
 
-std::unique_ptr<Form1> TestPortalWindow::open() {
-    auto f = std::make_unique<Form1>();
+Form1& TestPortalWindow::open() {
+    form = std::make_unique<Form1>();
+    Form1* f = form.get();
     f->setPlayerPath(QStringLiteral(RECORDER_PATH));
     f->playerStarts().setClock([this] {
         ++startRequests;
@@ -241,14 +150,13 @@ std::unique_ptr<Form1> TestPortalWindow::open() {
     connect(f->versionCheck(), &webkit::VersionCheck::finished, this,
             [this] { versionCheckDone = true; });
     f->show();
-    if (!QTest::qWaitForWindowExposed(f.get()))
+    if (!QTest::qWaitForWindowExposed(f))
         qWarning("the portal window was not shown");
-    return f;
+    return *f;
 }
 
 bool TestPortalWindow::startPageLoaded(Form1& f) {
-    // The load may have ended before anyone listened; the page's own state tells.
-    return QTest::qWaitFor([&] { return holdsComplete(f.WebBrowser1, kRoot); }, 20000);
+    return showsComplete(f.WebBrowser1->page(), kRoot);
 }
 
 QList<QStringList> TestPortalWindow::recorded() const {
@@ -256,8 +164,7 @@ QList<QStringList> TestPortalWindow::recorded() const {
 }
 
 void TestPortalWindow::startUpState() {
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
 
     QCOMPARE(
         f.windowTitle(),
@@ -353,7 +260,7 @@ void TestPortalWindow::startUpState() {
 }
 
 void TestPortalWindow::startPageBeforeVersionCheck() {
-    form = open();
+    open();
     QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls(kVersionFile).size() == 2, 20000);
     const QStringList urls = web.requestedUrls();
     const qsizetype page = urls.indexOf(kRoot);
@@ -366,9 +273,8 @@ void TestPortalWindow::startPageBeforeVersionCheck() {
 
 void TestPortalWindow::tabOrder() {
     const QString plain = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/plain.html");
-    routes.serve(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
-    form = open();
-    Form1& f = *form;
+    web.route(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
+    Form1& f = open();
     QVERIFY(startPageLoaded(f));
     QVERIFY(loadPage(f.WebBrowser1, plain));
     f.activateWindow();
@@ -400,8 +306,7 @@ void TestPortalWindow::tabOrder() {
 }
 
 void TestPortalWindow::resizeFollowsTheWindow() {
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     // Browser: full width, client height less 200 twips; list: less 260 twips. Tops stay.
     const auto expect = [&](int w, int h) {
         return QTest::qWaitFor(
@@ -464,18 +369,11 @@ void TestPortalWindow::versionCheck() {
     QFETCH(QString, opened);
     QFETCH(int, versionFetches);
 
-    routes.serve(kVersionFile, version);
-    routes.serve(kDownloadFile, download);
-    UrlCatcher desktop;
-    for (const char* scheme : {"http", "https", "file"})
-        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &desktop, "open");
-    const auto unset = qScopeGuard([] {
-        for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    });
+    web.route(kVersionFile, version);
+    web.route(kDownloadFile, download);
+    DesktopRecorder desktop;
 
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     QTRY_VERIFY_WITH_TIMEOUT(versionCheckDone, 20000);
     QCOMPARE(web.requestedUrls(kVersionFile).size(), versionFetches);
     QCOMPARE(web.requestedUrls(kDownloadFile).size(), announced ? 1 : 0);
@@ -513,14 +411,12 @@ void TestPortalWindow::versionCheck() {
 void TestPortalWindow::noContextMenu() {
     const QString first = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/first.html");
     const QString second = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/menu.html");
-    routes.serve(first, "<html><body><p>first</p></body></html>");
-    routes.serve(second,
-                 "<html><body style='height:900px'><p>right-click me</p><script>"
-                 "window.menus = 0;"
-                 "document.addEventListener('contextmenu', function () { ++window.menus; });"
-                 "</script></body></html>");
-    form = open();
-    Form1& f = *form;
+    web.route(first, "<html><body><p>first</p></body></html>");
+    web.route(second, "<html><body style='height:900px'><p>right-click me</p><script>"
+                      "window.menus = 0;"
+                      "document.addEventListener('contextmenu', function () { ++window.menus; });"
+                      "</script></body></html>");
+    Form1& f = open();
     QVERIFY(startPageLoaded(f));
     QVERIFY(loadPage(f.WebBrowser1, first));
     QVERIFY(loadPage(f.WebBrowser1, second));
@@ -561,10 +457,9 @@ void TestPortalWindow::noNavigationShortcuts() {
     const QString a = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/a.html");
     const QString b = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/b.html");
     const QByteArray page = "<html><body><p>page</p><input id='box'></body></html>";
-    routes.serve(a, page);
-    routes.serve(b, page);
-    form = open();
-    Form1& f = *form;
+    web.route(a, page);
+    web.route(b, page);
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     QVERIFY(loadPage(view, a));
@@ -624,33 +519,32 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
     // Calls made while the page is still being parsed, before the bridge can be connected:
     // values that are not text start nothing; of the texts only the first starts a player, the
     // rest come within the second.
-    routes.serve(inlinePage, "<html><head><meta charset='utf-8'><script>"
-                             "var x = window.external;"
-                             "x.HelloWorld(); x.HelloWorld(null); x.HelloWorld(undefined);"
-                             "x.HelloWorld(5); x.HelloWorld(true); x.HelloWorld({});"
-                             "x.HelloWorld(['a']);"
-                             "x.HelloWorld('" +
-                                 blanks.toUtf8() +
-                                 "');"
-                                 "for (var i = 0; i < 50; ++i) x.HelloWorld('again ' + i);"
-                                 "</script></head><body>inline</body></html>");
-    routes.serve(emptyPage, "<html><body><script>window.external.HelloWorld('');</script>"
-                            "</body></html>");
-    routes.serve(clickPage,
-                 "<html><head><meta charset='utf-8'></head><body>"
-                 "<button id='play' onclick='window.external.HelloWorld(this.dataset.link)' "
-                 "data-link=\"" +
-                     bars.toHtmlEscaped().toUtf8() + "\">play</button></body></html>");
-    routes.serve(framePage, "<html><body><iframe src='/t/framed.html'></iframe></body></html>");
-    routes.serve(framed, "<html><head><meta charset='utf-8'><script>"
-                         "window.external.HelloWorld('" +
-                             framedText.toUtf8() +
-                             "');"
-                             "window.external.HelloWorld(42);"
-                             "</script></head><body>framed</body></html>");
+    web.route(inlinePage, "<html><head><meta charset='utf-8'><script>"
+                          "var x = window.external;"
+                          "x.HelloWorld(); x.HelloWorld(null); x.HelloWorld(undefined);"
+                          "x.HelloWorld(5); x.HelloWorld(true); x.HelloWorld({});"
+                          "x.HelloWorld(['a']);"
+                          "x.HelloWorld('" +
+                              blanks.toUtf8() +
+                              "');"
+                              "for (var i = 0; i < 50; ++i) x.HelloWorld('again ' + i);"
+                              "</script></head><body>inline</body></html>");
+    web.route(emptyPage, "<html><body><script>window.external.HelloWorld('');</script>"
+                         "</body></html>");
+    web.route(clickPage,
+              "<html><head><meta charset='utf-8'></head><body>"
+              "<button id='play' onclick='window.external.HelloWorld(this.dataset.link)' "
+              "data-link=\"" +
+                  bars.toHtmlEscaped().toUtf8() + "\">play</button></body></html>");
+    web.route(framePage, "<html><body><iframe src='/t/framed.html'></iframe></body></html>");
+    web.route(framed, "<html><head><meta charset='utf-8'><script>"
+                      "window.external.HelloWorld('" +
+                          framedText.toUtf8() +
+                          "');"
+                          "window.external.HelloWorld(42);"
+                          "</script></head><body>framed</body></html>");
 
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
 
@@ -709,12 +603,11 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
 void TestPortalWindow::bridgeValuesAreReadOnly() {
     const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/values.html");
     // What an inline script sees while the page loads, kept for the test to read.
-    routes.serve(page, "<html><body><script>"
-                       "window.seen = [window.external.qjym, window.external.anzt,"
-                       "               window.external.edurl];"
-                       "</script></body></html>");
-    form = open();
-    Form1& f = *form;
+    web.route(page, "<html><body><script>"
+                    "window.seen = [window.external.qjym, window.external.anzt,"
+                    "               window.external.edurl];"
+                    "</script></body></html>");
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     f.setLinks(
@@ -754,12 +647,11 @@ void TestPortalWindow::searchReachesTheBridge() {
     // and a page loaded then reads them while it loads.
     const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/found.html");
     const QString link = QStringLiteral("ed2k://|file|found.avi|1|A|/");
-    routes.serve(page, "<html><body><script>window.seen = window.external.edurl;</script>"
-                       "</body></html>");
-    routes.serve(QStringLiteral("http://zhidao.baidu.com/search?&word=found+ed2k"),
-                 QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
-    form = open();
-    Form1& f = *form;
+    web.route(page, "<html><body><script>window.seen = window.external.edurl;</script>"
+                    "</body></html>");
+    web.route(QStringLiteral("http://zhidao.baidu.com/search?&word=found+ed2k"),
+              QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     QTest::mouseClick(f.Image3, Qt::LeftButton);
@@ -778,8 +670,7 @@ void TestPortalWindow::channelProbedFromAPage() {
     // A page that skips window.external and speaks to the channel's transport itself: it learns
     // what is published, then tries to write every property and call every method there is,
     // HelloWorld with values that are not text included.
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     f.setLinks({QStringLiteral("ed2k://|file|kept.avi|1|A|/")});
@@ -867,8 +758,7 @@ void TestPortalWindow::channelProbedFromAPage() {
 }
 
 void TestPortalWindow::resultListFromTheKeyboard() {
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     const QStringList links{QStringLiteral("ed2k://|file|a.avi|1|AAAA|/"),
                             QStringLiteral("ed2k://|file|b b.mkv|2|BBBB|/"),
                             QStringLiteral("ed2k://|file|c.mp4|3|CCCC|/")};
@@ -921,8 +811,7 @@ void TestPortalWindow::resultListFromTheKeyboard() {
 }
 
 void TestPortalWindow::accessibleNames() {
-    form = open();
-    Form1& f = *form;
+    Form1& f = open();
     const auto name = [](QWidget* w) {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
         return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
@@ -943,10 +832,9 @@ void TestPortalWindow::accessibleNames() {
 void TestPortalWindow::pageProcessEnds() {
     // A page that calls the bridge as it loads, left behind the result list of a search.
     const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/ends.html");
-    routes.serve(page, "<html><body><p>page</p><script>window.external.HelloWorld('loaded');"
-                       "</script></body></html>");
-    form = open();
-    Form1& f = *form;
+    web.route(page, "<html><body><p>page</p><script>window.external.HelloWorld('loaded');"
+                    "</script></body></html>");
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     // The recovery's clock stands still: every end below comes "at once" after the last reload.
     f.recovery()->policy().setClock([] { return qint64(0); });
@@ -963,7 +851,7 @@ void TestPortalWindow::pageProcessEnds() {
         return QTest::qWaitFor(
             [&] {
                 return web.requestedUrls(page).size() == loads && recorded().size() == loads &&
-                       holdsComplete(view, page);
+                       holdsComplete(view->page(), page);
             },
             30000);
     };
@@ -1013,11 +901,10 @@ void TestPortalWindow::runningPlayersAreCapped() {
             ::kill(pid_t(pid), SIGKILL);
     });
     const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/every-second.html");
-    routes.serve(page, "<html><body><script>window.calls = 0; setInterval(function () {"
-                       " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
-                       "}, 1100);</script></body></html>");
-    form = open();
-    Form1& f = *form;
+    web.route(page, "<html><body><script>window.calls = 0; setInterval(function () {"
+                    " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
+                    "}, 1100);</script></body></html>");
+    Form1& f = open();
     QWebEngineView* view = f.WebBrowser1;
     f.playerStarts().setClock({});
     QVERIFY(startPageLoaded(f));

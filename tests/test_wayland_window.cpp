@@ -6,7 +6,7 @@
 #include "player/pellion.h"
 #include "portal/form1.h"
 #include "support/localweb.h"
-#include "support/pagescript.h"
+#include "support/pageload.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
@@ -71,11 +71,7 @@ void TestWaylandWindow::portalStartPageAndLinkSearch() {
 
     // The start page, whole, in the view.
     QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(kStartPage), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        js(form.WebBrowser1->page(), QStringLiteral("document.readyState")).toString() ==
-                QLatin1String("complete") &&
-            js(form.WebBrowser1->page(), QStringLiteral("location.href")).toString() == kStartPage,
-        30000);
+    QVERIFY(showsComplete(form.WebBrowser1->page(), kStartPage, 30000));
     QVERIFY(js(form.WebBrowser1->page(), QStringLiteral("document.body.children.length")).toInt() >
             0);
     keep(form, QStringLiteral("wayland-portal-start.png"));
