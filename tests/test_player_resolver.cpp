@@ -1,7 +1,7 @@
 // Play-address resolution against the play API served by localweb: the request on the wire and
 // what is taken from the reply.
 #include "player/playresolver.h"
-#include "support/localweb.h"
+#include "support/localwebtest.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
@@ -39,11 +39,9 @@ Outcome resolve(const QString& link) {
 
 } // namespace
 
-class TestPlayerResolver : public QObject {
+class TestPlayerResolver : public LocalWebTest {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void init();
     void requestAddressOnTheWire_data();
     void requestAddressOnTheWire();
     void playApiAnswers();
@@ -53,20 +51,7 @@ private Q_SLOTS:
     void failedFetch();
     void manyAtOnce();
     void bootstrapPage();
-
-private:
-    LocalWeb web;
 };
-
-void TestPlayerResolver::initTestCase() {
-    QVERIFY(web.start());
-    web.useAsProxy();
-}
-
-void TestPlayerResolver::init() {
-    web.clearRoutes();
-    web.clearLog();
-}
 
 void TestPlayerResolver::requestAddressOnTheWire_data() {
     QTest::addColumn<QString>("link");

@@ -1,5 +1,5 @@
 // The start-up version check, both variants, against version files served by localweb.
-#include "support/localweb.h"
+#include "support/localwebtest.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
 #include "webkit/versioncheck.h"
@@ -10,10 +10,9 @@
 using namespace webkit;
 using Variant = VersionCheck::Variant;
 
-class TestVersionCheck : public QObject {
+class TestVersionCheck : public LocalWebTest {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
     void addresses();
     void flow_data();
     void flow();
@@ -22,15 +21,7 @@ private Q_SLOTS:
     void twoFetchesAnswerDifferently();
     void numbers();
     void openable();
-
-private:
-    LocalWeb web;
 };
-
-void TestVersionCheck::initTestCase() {
-    QVERIFY(web.start());
-    web.useAsProxy();
-}
 
 void TestVersionCheck::addresses() {
     VersionCheck portal(Variant::Portal);
