@@ -1,5 +1,6 @@
 // The rows that `corvale --search` prints, and the reading of its command line, in-process.
 #include "portal/headless.h"
+#include "support/ed2k.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,8 +10,9 @@ using namespace portal;
 
 namespace {
 
+// A link without the closing slash, named f.avi unless said otherwise.
 QString link(const QString& size, const QString& hash, const QString& name = QStringLiteral("f.avi")) {
-    return QStringLiteral("ed2k://|file|%1|%2|%3|").arg(name, size, hash);
+    return ed2kLink(name, size, hash, false);
 }
 
 } // namespace
