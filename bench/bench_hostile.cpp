@@ -91,10 +91,9 @@ const QString kPlay = QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=ab
 
 void portalCase(LocalWeb& web, const HostileReply& hostile, int round) {
     const QString keyword = QStringLiteral("hostile%1").arg(round);
-    web.route(QStringLiteral("http://zhidao.baidu.com/search?&word=") + keyword +
-                  QStringLiteral("+ed2k"),
-              QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(round)).toUtf8(), 200,
-              QStringLiteral("gbk"));
+    web.routeGbk(QStringLiteral("http://zhidao.baidu.com/search?&word=") + keyword +
+                     QStringLiteral("+ed2k"),
+                 QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(round)));
     hostile.serveAt(web, kQuestion.arg(round));
     portal::Form1 form;
     form.setPlayerPath(QString());

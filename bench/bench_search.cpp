@@ -191,13 +191,10 @@ int main(int argc, char** argv) {
             const QString q =
                 QStringLiteral("http://zhidao.baidu.com/question/%1%2.html").arg(pages).arg(n);
             page += QStringLiteral("<a href=\"%1\">q</a>\n").arg(q);
-            web.route(q,
-                      QStringLiteral("<p>ed2k://|file|page%1.avi|5|ABCDEF|/</p>").arg(n).toUtf8(),
-                      200, QStringLiteral("gbk"));
+            web.routeGbk(q, QStringLiteral("<p>ed2k://|file|page%1.avi|5|ABCDEF|/</p>").arg(n));
         }
         page += QStringLiteral("<a href=\"ed2k://|file|main.avi|5|ABCDEF|/\">x</a>");
-        web.route(kSearch + keyword + QStringLiteral("+ed2k"), page.toUtf8(), 200,
-                  QStringLiteral("gbk"));
+        web.routeGbk(kSearch + keyword + QStringLiteral("+ed2k"), page);
 
         // Best of three, so a stray hiccup of the machine does not count.
         qint64 best = -1;

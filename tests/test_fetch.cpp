@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 
 using namespace webkit;
@@ -28,6 +30,32 @@ std::shared_ptr<Result> fetch(const QString& url, const QString& charset,
     auto r = std::make_shared<Result>();
     GetResponse(url, charset, context, [r](const QString& t) { r->text = t; });
     return r;
+}
+
+// Fetches every address at once and waits up to `timeoutMs` for all of them; their texts in the
+// order of the addresses, or none when some did not end in time.
+std::optional<QStringList> fetchAll(const QStringList& urls, const QString& charset,
+                                    int timeoutMs) {
+    QList<std::shared_ptr<Result>> results;
+    for (const QString& url : urls)
+        results << fetch(url, charset);
+    const auto allReady = [&] {
+        return std::all_of(results.cbegin(), results.cend(),
+                           [](const auto& r) { return r->ready(); });
+    };
+    if (!QTest::qWaitFor(allReady, timeoutMs))
+        return std::nullopt;
+    QStringList texts;
+    for (const auto& r : results)
+        texts << *r->text;
+    return texts;
+}
+
+// Changes the fetch limits for the case at hand; init() sets them back.
+void changeLimits(const std::function<void(FetchLimits&)>& change) {
+    FetchLimits limits = Fetcher::instance().limits();
+    change(limits);
+    Fetcher::instance().setLimits(limits);
 }
 
 } // namespace
@@ -72,7 +100,7 @@ void TestFetch::init() {
 
 void TestFetch::bodiesInTheirCharsets() {
     const QString chinese = QStringLiteral("<html><body>变形金刚 中文页面 ed2k</body></html>");
-    web.route(site + QStringLiteral("/gbk.html"), chinese.toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(site + QStringLiteral("/gbk.html"), chinese);
     web.route(site + QStringLiteral("/utf8.html"), chinese.toUtf8());
     web.route(site + QStringLiteral("/bom.html"), QByteArray("\xEF\xBB\xBF") + chinese.toUtf8());
 
@@ -140,10 +168,10 @@ void TestFetch::stalledServerTimesOut() {
 void TestFetch::wholeFetchTimesOut() {
     // A server that answers only after 4 s, with every other bound far away: the limit on the
     // whole fetch ends it.
-    FetchLimits limits = Fetcher::instance().limits();
-    limits.stallTimeoutS = 60;
-    limits.totalTimeoutMs = 1000;
-    Fetcher::instance().setLimits(limits);
+    changeLimits([](FetchLimits& limits) {
+        limits.stallTimeoutS = 60;
+        limits.totalTimeoutMs = 1000;
+    });
     web.route(site + QStringLiteral("/late.txt"), "late", 200, QStringLiteral("raw"), 4000);
     auto r = fetch(site + QStringLiteral("/late.txt"), QStringLiteral("gbk"));
     QTRY_VERIFY_WITH_TIMEOUT(r->ready(), 15000);
@@ -151,39 +179,36 @@ void TestFetch::wholeFetchTimesOut() {
 }
 
 void TestFetch::bodyLimit() {
-    FetchLimits limits = Fetcher::instance().limits();
-    limits.maxBodyBytes = 1000000;
-    Fetcher::instance().setLimits(limits);
+    changeLimits([](FetchLimits& limits) { limits.maxBodyBytes = 1000000; });
+    const QString big = site + QStringLiteral("/__fault/big/");
     // A body exactly at the cap is whole; one byte more gives nothing.
-    auto at = fetch(site + QStringLiteral("/__fault/big/1000000"), QStringLiteral("utf-8"));
-    auto over = fetch(site + QStringLiteral("/__fault/big/1000001"), QStringLiteral("utf-8"));
-    auto far = fetch(site + QStringLiteral("/__fault/big/3000000"), QStringLiteral("utf-8"));
-    QTRY_VERIFY_WITH_TIMEOUT(at->ready() && over->ready() && far->ready(), 15000);
-    QCOMPARE(at->text->size(), 1000000);
-    QCOMPARE(*over->text, QString());
-    QCOMPARE(*far->text, QString());
+    const auto texts = fetchAll({big + QStringLiteral("1000000"), big + QStringLiteral("1000001"),
+                                 big + QStringLiteral("3000000")},
+                                QStringLiteral("utf-8"), 15000);
+    QVERIFY(texts);
+    QCOMPARE(texts->at(0).size(), 1000000);
+    QCOMPARE(texts->mid(1), QStringList({QString(), QString()}));
     // The same without a length announced: the cap holds as the body comes.
-    auto chunkedAt = fetch(site + QStringLiteral("/__fault/big-chunked/1000000"), QStringLiteral("utf-8"));
-    auto chunkedOver = fetch(site + QStringLiteral("/__fault/big-chunked/1000001"), QStringLiteral("utf-8"));
-    QTRY_VERIFY_WITH_TIMEOUT(chunkedAt->ready() && chunkedOver->ready(), 15000);
-    QCOMPARE(chunkedAt->text->size(), 1000000);
-    QCOMPARE(*chunkedOver->text, QString());
+    const QString chunked = site + QStringLiteral("/__fault/big-chunked/");
+    const auto chunkedTexts =
+        fetchAll({chunked + QStringLiteral("1000000"), chunked + QStringLiteral("1000001")},
+                 QStringLiteral("utf-8"), 15000);
+    QVERIFY(chunkedTexts);
+    QCOMPARE(chunkedTexts->at(0).size(), 1000000);
+    QCOMPARE(chunkedTexts->at(1), QString());
     // The default limit is 32 MiB.
     QCOMPARE(FetchLimits().maxBodyBytes, 32ll << 20);
 }
 
 void TestFetch::redirects() {
-    FetchLimits limits = Fetcher::instance().limits();
-    limits.maxRedirects = 3;
-    Fetcher::instance().setLimits(limits);
+    changeLimits([](FetchLimits& limits) { limits.maxRedirects = 3; });
     // As many redirects as allowed are followed; one more ends the fetch.
-    auto followed = fetch(site + QStringLiteral("/__fault/redirect/3"), QStringLiteral("gbk"));
-    auto tooMany = fetch(site + QStringLiteral("/__fault/redirect/4"), QStringLiteral("gbk"));
-    auto loop = fetch(site + QStringLiteral("/__fault/redirect-loop"), QStringLiteral("gbk"));
-    QTRY_VERIFY_WITH_TIMEOUT(followed->ready() && tooMany->ready() && loop->ready(), 10000);
-    QCOMPARE(*followed->text, QStringLiteral("arrived"));
-    QCOMPARE(*tooMany->text, QString());
-    QCOMPARE(*loop->text, QString());
+    const auto texts = fetchAll({site + QStringLiteral("/__fault/redirect/3"),
+                                 site + QStringLiteral("/__fault/redirect/4"),
+                                 site + QStringLiteral("/__fault/redirect-loop")},
+                                QStringLiteral("gbk"), 10000);
+    QVERIFY(texts);
+    QCOMPARE(*texts, QStringList({QStringLiteral("arrived"), QString(), QString()}));
 }
 
 void TestFetch::requestTargetGoesOutAsBuilt() {
@@ -323,7 +348,7 @@ void TestFetch::fetchThatCannotStart() {
 void TestFetch::utf8BodiesAndContext() {
     // The same fetch, with the body left in UTF-8: nothing once its context is gone.
     const QString chinese = QStringLiteral("变形金刚");
-    web.route(site + QStringLiteral("/u8.html"), chinese.toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(site + QStringLiteral("/u8.html"), chinese);
     std::optional<QByteArray> kept;
     bool orphanCalled = false;
     auto* context = new QObject;
@@ -340,7 +365,7 @@ void TestFetch::utf8BodiesAndContext() {
 
 void TestFetch::pagesArriveAsUtf8() {
     const QString url = site + QStringLiteral("/utf8/page");
-    web.route(url, QStringLiteral("<p>电影 ed2k</p>").toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(url, QStringLiteral("<p>电影 ed2k</p>"));
     std::optional<QByteArray> page;
     GetResponseUtf8(url, QStringLiteral("gbk"), nullptr, [&](const QByteArray& p) { page = p; });
     QTRY_VERIFY_WITH_TIMEOUT(page.has_value(), 30000);

@@ -52,13 +52,12 @@ private:
 void TestHeadless::initTestCase() {
     QVERIFY(web.start());
     const QString page = QStringLiteral("<a href=\"%1\">x</a><a href=\"%2\">y</a>").arg(a, b);
-    web.route(kEncodedSearch, page.toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(kEncodedSearch, page);
     // Only the second answer names the question page, so that its links are told apart.
-    web.route(kTypedSearch, (page + QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion)).toUtf8(),
-              200, QStringLiteral("gbk"));
+    web.routeGbk(kTypedSearch, page + QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion));
     const QString question =
         QStringLiteral("<p>\"%1\" \"%2\" \"%3\"</p>").arg(c, d, e);
-    web.route(kQuestion, question.toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(kQuestion, question);
 }
 
 Run TestHeadless::corvale(const QStringList& args) {

@@ -41,6 +41,20 @@ void addRows(const QList<HostileReply>& replies) {
         QTest::newRow(replies[i].name) << i;
 }
 
+// The reply of the data row at hand.
+const HostileReply& rowOf(const QList<HostileReply>& replies) {
+    QFETCH(int, index);
+    return replies[index];
+}
+
+// Types `keyword` into the window's search box in search mode and presses Enter.
+void searchFor(portal::Form1& form, const QString& keyword) {
+    form.Image3_Click();
+    form.Text1->setText(keyword);
+    int enter = 13;
+    form.Text1_KeyPress(enter);
+}
+
 } // namespace
 
 using State = lumetta::pellion::State;
@@ -60,6 +74,8 @@ private:
     // Built once: each list holds replies of 10 MB.
     const QList<HostileReply> questionPages = hostileQuestionPages(kGoodQuestion);
     const QList<HostileReply> apiReplies = hostilePlayApiReplies(kPlay);
+    // Cases so far: each names its pages and links after its own number.
+    int rounds = 0;
 };
 
 void TestHostile::initTestCase() {
@@ -77,28 +93,22 @@ void TestHostile::hostileQuestionPage_data() {
 }
 
 void TestHostile::hostileQuestionPage() {
-    QFETCH(int, index);
-    const HostileReply& hostile = questionPages[index];
-    static int round = 0;
-    const QString keyword = QStringLiteral("hostile%1").arg(++round);
+    const HostileReply& hostile = rowOf(questionPages);
+    const int round = ++rounds;
+    const QString keyword = QStringLiteral("hostile%1").arg(round);
     // The search page holds one sound link and names a sound question page and the hostile one.
     const QString page =
         QStringLiteral("<a href=\"%1\">x</a><a href=\"%2\">q</a><a href=\"%3\">q</a>")
             .arg(kGood, kQuestion.arg(round * 10), kQuestion.arg(round * 10 + 1));
-    web.route(kSearch + keyword + QStringLiteral("+ed2k"), page.toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kQuestion.arg(round * 10), ("<p>" + kGoodQuestion + "</p>").toUtf8(), 200,
-              QStringLiteral("gbk"));
+    web.routeGbk(kSearch + keyword + QStringLiteral("+ed2k"), page);
+    web.routeGbk(kQuestion.arg(round * 10), "<p>" + kGoodQuestion + "</p>");
     hostile.serveAt(web, kQuestion.arg(round * 10 + 1));
 
     portal::Form1 form;
     form.setPlayerPath(QString());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.Image3_Click();
-    form.Text1->setText(keyword);
-    int enter = 13;
-    form.Text1_KeyPress(enter);
+    searchFor(form, keyword);
     QVERIFY(form.Picture3->isVisible());
 
     // The event loop stays free while the pages are read: a timer due at once fires while the
@@ -124,16 +134,13 @@ void TestHostile::thousandQuestionPages() {
     QString page;
     for (int n = 1; n <= 1000; ++n)
         page += QStringLiteral("<a href=\"%1\">q</a>\n").arg(kQuestion.arg(900000 + n));
-    web.route(kSearch + QStringLiteral("thousand+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
-    web.route(QStringLiteral("http://zhidao.baidu.com/question/9*"),
-              ("<p>" + kGoodQuestion + "</p>").toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(kSearch + QStringLiteral("thousand+ed2k"), page);
+    web.routeGbk(QStringLiteral("http://zhidao.baidu.com/question/9*"),
+                 "<p>" + kGoodQuestion + "</p>");
     portal::Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.Image3_Click();
-    form.Text1->setText(QStringLiteral("thousand"));
-    int enter = 13;
-    form.Text1_KeyPress(enter);
+    searchFor(form, QStringLiteral("thousand"));
     bool tickedDuringSearch = false;
     QTimer::singleShot(0, &form, [&] { tickedDuringSearch = form.Picture3->isVisible(); });
     QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() == 1000, 60000);
@@ -146,10 +153,8 @@ void TestHostile::hostilePlayApiReply_data() {
 }
 
 void TestHostile::hostilePlayApiReply() {
-    QFETCH(int, index);
-    const HostileReply& hostile = apiReplies[index];
-    static int round = 0;
-    const QString link = QStringLiteral("ed2k://|file|hostile%1.avi|1|ABCDEF|/").arg(++round);
+    const HostileReply& hostile = rowOf(apiReplies);
+    const QString link = QStringLiteral("ed2k://|file|hostile%1.avi|1|ABCDEF|/").arg(++rounds);
     hostile.serveAt(web, lumetta::PlayResolver::requestAddress(link));
 
     lumetta::pellion w(link);

@@ -2,6 +2,7 @@
 // the real window (keys, clicks, menu, clipboard) against pages served by localweb, with a
 // recording stand-in for the player.
 #include "portal/form1.h"
+#include "support/ed2k.h"
 #include "support/localweb.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
@@ -34,11 +35,6 @@ const QString kPlaceholder = QStringLiteral(" 请在这里输入关键字");
 const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
 const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
 const QString kSiteSearch = QStringLiteral("http://" CORVALE_PORTAL_HOST "/search.php?keyword=");
-
-QString link(const QString& name, const char* size = "734003200", bool slash = true) {
-    return QStringLiteral("ed2k://|file|%1|%2|0123456789ABCDEF0123456789ABCDEF|%3")
-        .arg(name, QString::fromLatin1(size), slash ? QStringLiteral("/") : QString());
-}
 
 QByteArray attrs(const QStringList& links) {
     QString page = QStringLiteral("<html><body>");
@@ -192,14 +188,14 @@ void TestPortalSearch::playerButtonStartsThePlayerWithQd() {
     QVERIFY(!f.WebBrowser1->isVisible());
 
     // A keyword search in player mode only navigates the browser; the list is left as it is.
-    web.route(kSearch + QStringLiteral("abc+ed2k"), attrs({link(QStringLiteral("a.avi"))}), 200,
+    web.route(kSearch + QStringLiteral("abc+ed2k"), attrs({ed2kLink(QStringLiteral("a.avi"))}), 200,
               QStringLiteral("gbk"));
-    f.setLinks({link(QStringLiteral("kept.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("kept.avi"))});
     type(QStringLiteral("abc"));
     enter();
     QTRY_VERIFY(!web.requestedUrls(kSiteSearch + QStringLiteral("abc")).isEmpty());
     QVERIFY(web.requestedUrls(kSearch).isEmpty());
-    QCOMPARE(f.links(), QStringList({link(QStringLiteral("kept.avi"))}));
+    QCOMPARE(f.links(), QStringList({ed2kLink(QStringLiteral("kept.avi"))}));
 }
 
 void TestPortalSearch::doubleClickIsOneClick() {
@@ -289,7 +285,7 @@ void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
     // Enter on the keypad and with Shift search.
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
-    f.setLinks({link(QStringLiteral("kept.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("kept.avi"))});
     f.Picture2->show();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         for (Qt::KeyboardModifiers mods :
@@ -297,7 +293,7 @@ void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
               Qt::ControlModifier | Qt::AltModifier, Qt::ControlModifier | Qt::KeypadModifier,
               Qt::AltModifier | Qt::ShiftModifier}) {
             QTest::keyClick(f.Text1, key, mods);
-            QCOMPARE(f.links(), QStringList({link(QStringLiteral("kept.avi"))}));
+            QCOMPARE(f.links(), QStringList({ed2kLink(QStringLiteral("kept.avi"))}));
             QVERIFY(f.Picture2->isVisible());
             QVERIFY(!f.Picture3->isVisible());
         }
@@ -307,7 +303,7 @@ void TestPortalSearch::keywordBoxPlaceholderAndEnter() {
     QVERIFY(f.Picture3->isVisible());
     QVERIFY(!f.Picture2->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
-    f.setLinks({link(QStringLiteral("kept.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("kept.avi"))});
     QTest::keyClick(f.Text1, Qt::Key_Return, Qt::ShiftModifier);
     QVERIFY(f.links().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
@@ -369,14 +365,13 @@ void TestPortalSearch::siteSearchInEveryMode() {
 
 void TestPortalSearch::linkSearchFillsTheList() {
     Form1& f = *form;
-    const QStringList page = {link(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb")),
-                              link(QStringLiteral("Big.One.mkv"), "4700000000")};
-    const QString q = link(QStringLiteral("q.avi"), "1342177280", false);
+    const QStringList page = {ed2kLink(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb")),
+                              ed2kLink(QStringLiteral("Big.One.mkv"), "4700000000")};
+    const QString q = ed2kLink(QStringLiteral("q.avi"), "1342177280", false);
     QByteArray body = attrs(page);
     body += QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(5)).toUtf8();
     web.route(kSearch + QStringLiteral("film+ed2k"), body, 200, QStringLiteral("gbk"));
-    web.route(kQuestion.arg(5), (QStringLiteral("<p>") + q + QStringLiteral("</p>")).toUtf8(), 200,
-              QStringLiteral("gbk"), 300);
+    web.routeGbk(kQuestion.arg(5), QStringLiteral("<p>") + q + QStringLiteral("</p>"), 300);
 
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     f.Picture2->show();
@@ -399,7 +394,7 @@ void TestPortalSearch::linkSearchFillsTheList() {
 void TestPortalSearch::aLinkHoldingAStarStaysOneRow() {
     Form1& f = *form;
     const QString starred = QStringLiteral("ed2k://|file|a*b.avi|1|H|/");
-    const QString quoted = link(QStringLiteral("c.avi"));
+    const QString quoted = ed2kLink(QStringLiteral("c.avi"));
     web.route(kSearch + QStringLiteral("star+ed2k"),
               QStringLiteral("<p>%1</p>").arg(starred).toUtf8() + attrs({quoted}), 200,
               QStringLiteral("gbk"));
@@ -452,9 +447,9 @@ void TestPortalSearch::noResultsBanner() {
 
 void TestPortalSearch::searchModeButtonWithAKeyword() {
     Form1& f = *form;
-    web.route(kSearch + QStringLiteral("kw+ed2k"), attrs({link(QStringLiteral("kw.avi"))}), 200,
+    web.route(kSearch + QStringLiteral("kw+ed2k"), attrs({ed2kLink(QStringLiteral("kw.avi"))}), 200,
               QStringLiteral("gbk"), 500);
-    f.setLinks({link(QStringLiteral("old.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("old.avi"))});
     f.zairu();
     type(QStringLiteral("kw"));
     web.clearLog();
@@ -503,7 +498,7 @@ void TestPortalSearch::searchModeButtonWithAKeyword() {
     // Nothing found after the window went to player mode: no banner, an empty list.
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(searchEnded(), 20000);
-    f.setLinks({link(QStringLiteral("old.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("old.avi"))});
     f.zairu();
     f.Picture2->hide();
     QTest::mouseClick(f.Image3, Qt::LeftButton);
@@ -530,7 +525,7 @@ void TestPortalSearch::modeChangeDuringASearch() {
     QCOMPARE(f.ListView1->rowCount(), 0);
 
     // Links found meanwhile still fill the hidden list.
-    web.route(kSearch + QStringLiteral("slow2+ed2k"), attrs({link(QStringLiteral("late.avi"))}),
+    web.route(kSearch + QStringLiteral("slow2+ed2k"), attrs({ed2kLink(QStringLiteral("late.avi"))}),
               200, QStringLiteral("gbk"), 500);
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("slow2"));
@@ -543,10 +538,10 @@ void TestPortalSearch::modeChangeDuringASearch() {
 
 void TestPortalSearch::newSearchReplacesTheRunningOne() {
     Form1& f = *form;
-    web.route(kSearch + QStringLiteral("old+ed2k"), attrs({link(QStringLiteral("old.avi"))}), 200,
-              QStringLiteral("gbk"), 800);
-    web.route(kSearch + QStringLiteral("new+ed2k"), attrs({link(QStringLiteral("new.avi"))}), 200,
-              QStringLiteral("gbk"));
+    web.route(kSearch + QStringLiteral("old+ed2k"), attrs({ed2kLink(QStringLiteral("old.avi"))}),
+              200, QStringLiteral("gbk"), 800);
+    web.route(kSearch + QStringLiteral("new+ed2k"), attrs({ed2kLink(QStringLiteral("new.avi"))}),
+              200, QStringLiteral("gbk"));
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("old"));
     enter();
@@ -558,21 +553,19 @@ void TestPortalSearch::newSearchReplacesTheRunningOne() {
     // The old answers arrive later and change nothing.
     QTRY_VERIFY_WITH_TIMEOUT(webkit::Fetcher::instance().running() == 0, 20000);
     QCOMPARE(f.ListView1->rowCount(), 1);
-    QCOMPARE(f.links(), QStringList({link(QStringLiteral("new.avi"))}));
+    QCOMPARE(f.links(), QStringList({ed2kLink(QStringLiteral("new.avi"))}));
     QVERIFY(!f.Picture3->isVisible());
 }
 
 void TestPortalSearch::resultActions() {
     Form1& f = *form;
-    const QString one = link(QStringLiteral("one.avi"));
-    const QString two = link(QStringLiteral("two words 二.mkv"), "5", false);
-    const QString three = link(QStringLiteral("three.mp4"));
-    web.route(kSearch + QStringLiteral("acts+ed2k"),
-              attrs({one, three}) +
-                  QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(9)).toUtf8(),
-              200, QStringLiteral("gbk"));
-    web.route(kQuestion.arg(9), (QStringLiteral("<p>") + two + QStringLiteral("/</p>")).toUtf8(),
-              200, QStringLiteral("gbk"));
+    const QString one = ed2kLink(QStringLiteral("one.avi"));
+    const QString two = ed2kLink(QStringLiteral("two words 二.mkv"), "5", false);
+    const QString three = ed2kLink(QStringLiteral("three.mp4"));
+    web.routeGbk(kSearch + QStringLiteral("acts+ed2k"),
+                 attrs({one, three}) +
+                     QStringLiteral("<a href=\"%1\">q</a>").arg(kQuestion.arg(9)));
+    web.routeGbk(kQuestion.arg(9), QStringLiteral("<p>") + two + QStringLiteral("/</p>"));
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("acts"));
     enter();
@@ -629,24 +622,24 @@ void TestPortalSearch::actionsWithoutARowDoNothing() {
     f.acopy->trigger();
     QTest::mouseDClick(f.ListView1->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     // Rows whose links are gone (the links were replaced by fewer): nothing either.
-    f.setLinks({link(QStringLiteral("a.avi")), link(QStringLiteral("b.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("a.avi")), ed2kLink(QStringLiteral("b.avi"))});
     f.zairu();
     f.ListView1->setCurrentRow(1);
-    f.setLinks({link(QStringLiteral("a.avi"))});
+    f.setLinks({ed2kLink(QStringLiteral("a.avi"))});
     f.aplary->trigger();
     f.acopy->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
     // A start made after all that is the first one the player records.
     f.ListView1->setCurrentRow(0);
     f.aplary->trigger();
-    QTRY_COMPARE(recorded(), QList<QStringList>({{link(QStringLiteral("a.avi"))}}));
+    QTRY_COMPARE(recorded(), QList<QStringList>({{ed2kLink(QStringLiteral("a.avi"))}}));
 }
 
 void TestPortalSearch::tenThousandRows() {
     Form1& f = *form;
     QStringList links;
     for (int i = 0; i < 10000; ++i)
-        links << link(QStringLiteral("film%1.avi").arg(i), "1048576");
+        links << ed2kLink(QStringLiteral("film%1.avi").arg(i), "1048576");
     web.route(kSearch + QStringLiteral("lots+ed2k"), attrs(links), 200, QStringLiteral("gbk"));
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     type(QStringLiteral("lots"));

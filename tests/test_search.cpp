@@ -1,7 +1,8 @@
 // The link search against pages served by localweb: what goes on the wire, what is harvested
 // and in which order, and how a search ends or is replaced.
 #include "portal/search.h"
-#include "support/localweb.h"
+#include "support/ed2k.h"
+#include "support/localwebtest.h"
 #include "webkit/fetch.h"
 
 #include <QSignalSpy>
@@ -17,16 +18,19 @@ namespace {
 const QString kSearch = QStringLiteral("http://zhidao.baidu.com/search?&word=");
 const QString kQuestion = QStringLiteral("http://zhidao.baidu.com/question/%1.html");
 
-QString link(const QString& name, const char* size = "734003200", bool slash = true) {
-    return QStringLiteral("ed2k://|file|%1|%2|0123456789ABCDEF0123456789ABCDEF|%3")
-        .arg(name, QString::fromLatin1(size), slash ? QStringLiteral("/") : QString());
-}
-
 QString attr(const QString& l) {
     return QStringLiteral("<a href=\"%1\">下载</a>\n").arg(l);
 }
 QString questionRef(int n) {
     return QStringLiteral("<a href=\"%1\">问题</a>\n").arg(kQuestion.arg(n));
+}
+
+// For the cases where one search replaces another: serves the new search ("new"), whose page
+// holds one link, and returns that link.
+QString serveNewSearch(LocalWeb& web) {
+    const QString link = ed2kLink(QStringLiteral("new.avi"));
+    web.routeGbk(kSearch + QStringLiteral("new+ed2k"), attr(link));
+    return link;
 }
 
 QStringList run(LinkSearch& search, const QString& keyword) {
@@ -39,11 +43,9 @@ QStringList run(LinkSearch& search, const QString& keyword) {
 
 } // namespace
 
-class TestSearch : public QObject {
+class TestSearch : public LocalWebTest {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void init();
     void addressesOnTheWire();
     void harvestOrderAndDuplicates();
     void answersOutOfOrderKeepThePageOrder();
@@ -54,20 +56,7 @@ private Q_SLOTS:
     void searchReplacedWhileAPageArrives();
     void searchReplacedWhileQuestionPagesAreRead();
     void questionPagesAreFetchedConcurrentlyButBounded();
-
-private:
-    LocalWeb web;
 };
-
-void TestSearch::initTestCase() {
-    QVERIFY(web.start());
-    web.useAsProxy();
-}
-
-void TestSearch::init() {
-    web.clearRoutes();
-    web.clearLog();
-}
 
 void TestSearch::addressesOnTheWire() {
     LinkSearch search;
@@ -88,23 +77,20 @@ void TestSearch::addressesOnTheWire() {
 }
 
 void TestSearch::harvestOrderAndDuplicates() {
-    const QString a = link(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"));
-    const QString b = link(QStringLiteral("The.Film.mkv"), "4700000000");
-    const QString q1 = link(QStringLiteral("问题一.avi"), "1", false);
-    const QString q2 = link(QStringLiteral("question.two.mp4"), "2", false);
+    const QString a = ed2kLink(QStringLiteral("%E7%94%B5%E5%BD%B1.rmvb"));
+    const QString b = ed2kLink(QStringLiteral("The.Film.mkv"), "4700000000");
+    const QString q1 = ed2kLink(QStringLiteral("问题一.avi"), "1", false);
+    const QString q2 = ed2kLink(QStringLiteral("question.two.mp4"), "2", false);
     // The search page: two links in attributes, two in one quote-free stretch of answer text,
     // a one-character name, and question links 2 then 1.
     const QString page = attr(a) + attr(b) +
                          QStringLiteral("<p>答案：%1 和 %2 都可以</p>\n").arg(a, b) +
-                         attr(link(QStringLiteral("x"))) + questionRef(2) + questionRef(1);
-    web.route(kSearch + QStringLiteral("films+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
-    web.route(kQuestion.arg(1), (QStringLiteral("<p>") + q1 + QStringLiteral("/</p>")).toUtf8(),
-              200, QStringLiteral("gbk"));
+                         attr(ed2kLink(QStringLiteral("x"))) + questionRef(2) + questionRef(1);
+    web.routeGbk(kSearch + QStringLiteral("films+ed2k"), page);
+    web.routeGbk(kQuestion.arg(1), QStringLiteral("<p>") + q1 + QStringLiteral("/</p>"));
     // Question page 2 repeats a search-page link: it is kept twice, without its slash here.
-    web.route(
-        kQuestion.arg(2),
-        (QStringLiteral("<div class=\"a\">%1</div><div class=\"a\">%2</div>").arg(q2, b)).toUtf8(),
-        200, QStringLiteral("gbk"));
+    web.routeGbk(kQuestion.arg(2),
+                 QStringLiteral("<div class=\"a\">%1</div><div class=\"a\">%2</div>").arg(q2, b));
     LinkSearch search;
     const QStringList links = run(search, QStringLiteral("films"));
     const QString bare = b.chopped(1);
@@ -125,23 +111,21 @@ void TestSearch::harvestOrderAndDuplicates() {
 }
 
 void TestSearch::answersOutOfOrderKeepThePageOrder() {
-    const QString gbk = QStringLiteral("gbk");
-    const QString e = link(QStringLiteral("twice.avi"));
-    const QString upper = link(QStringLiteral("upper.avi"));
-    const QString lower = link(QStringLiteral("lower.avi"));
+    const QString e = ed2kLink(QStringLiteral("twice.avi"));
+    const QString upper = ed2kLink(QStringLiteral("upper.avi"));
+    const QString lower = ed2kLink(QStringLiteral("lower.avi"));
     // The search page's own links arrive last: one link twice in attributes, and two links on
     // consecutive lines of answer text, which make one name run across the line break.
-    web.route(kSearch + QStringLiteral("%BC%D7+ed2k"),
-              (attr(e) + attr(e) + QStringLiteral("<p>%1\n%2</p>").arg(upper, lower)).toUtf8(),
-              200, gbk, 900);
+    web.routeGbk(kSearch + QStringLiteral("%BC%D7+ed2k"),
+                 attr(e) + attr(e) + QStringLiteral("<p>%1\n%2</p>").arg(upper, lower), 900);
     // The question pages answer in the reverse of their order on the page.
-    web.route(kSearch + QStringLiteral("%E7%94%B2+ed2k"),
-              (questionRef(1) + questionRef(2) + questionRef(3)).toUtf8(), 200, gbk);
+    web.routeGbk(kSearch + QStringLiteral("%E7%94%B2+ed2k"),
+                 questionRef(1) + questionRef(2) + questionRef(3));
     QStringList questions;
     for (int n = 1; n <= 3; ++n) {
-        questions << link(QStringLiteral("q%1.avi").arg(n), "1", false);
-        web.route(kQuestion.arg(n), (QStringLiteral("<p>%1</p>").arg(questions.last())).toUtf8(),
-                  200, gbk, 600 - 250 * (n - 1));
+        questions << ed2kLink(QStringLiteral("q%1.avi").arg(n), "1", false);
+        web.routeGbk(kQuestion.arg(n), QStringLiteral("<p>%1</p>").arg(questions.last()),
+                     600 - 250 * (n - 1));
     }
     LinkSearch search;
     QCOMPARE(run(search, QStringLiteral("甲")),
@@ -154,12 +138,11 @@ void TestSearch::questionPagesAreReadOnceEach() {
     for (int n = 1; n <= 8; ++n)
         page += questionRef(n);
     page += questionRef(3) + questionRef(3);
-    web.route(kSearch + QStringLiteral("many+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+    web.routeGbk(kSearch + QStringLiteral("many+ed2k"), page);
     QStringList expected;
     for (int n = 1; n <= 8; ++n) {
-        const QString l = link(QStringLiteral("page%1.avi").arg(n), "5", false);
-        web.route(kQuestion.arg(n), (QStringLiteral("<p>%1</p>").arg(l)).toUtf8(), 200,
-                  QStringLiteral("gbk"));
+        const QString l = ed2kLink(QStringLiteral("page%1.avi").arg(n), "5", false);
+        web.routeGbk(kQuestion.arg(n), QStringLiteral("<p>%1</p>").arg(l));
         expected << l;
     }
     LinkSearch search;
@@ -169,30 +152,28 @@ void TestSearch::questionPagesAreReadOnceEach() {
 
     // The same search again with other keywords (as the portal does): each has only its own
     // pages and links, whichever of its two search pages comes last.
-    const QString gbk = QStringLiteral("gbk");
-    const QString e1 = link(QStringLiteral("e1.avi"));
-    const QString q9 = link(QStringLiteral("q9.avi"), "9", false);
-    web.route(kSearch + QStringLiteral("%BC%D7+ed2k"), attr(e1).toUtf8(), 200, gbk, 800);
-    web.route(kSearch + QStringLiteral("%E7%94%B2+ed2k"), questionRef(9).toUtf8(), 200, gbk);
-    web.route(kQuestion.arg(9), q9.toUtf8(), 200, gbk);
+    const QString e1 = ed2kLink(QStringLiteral("e1.avi"));
+    const QString q9 = ed2kLink(QStringLiteral("q9.avi"), "9", false);
+    web.routeGbk(kSearch + QStringLiteral("%BC%D7+ed2k"), attr(e1), 800);
+    web.routeGbk(kSearch + QStringLiteral("%E7%94%B2+ed2k"), questionRef(9));
+    web.routeGbk(kQuestion.arg(9), q9);
     web.clearLog();
     QCOMPARE(run(search, QStringLiteral("甲")), QStringList({e1, q9}));
     QCOMPARE(web.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/")),
              QStringList({kQuestion.arg(9)}));
-    const QString e2 = link(QStringLiteral("e2.avi"));
-    const QString q10 = link(QStringLiteral("q10.avi"), "10", false);
-    web.route(kSearch + QStringLiteral("%D2%D2+ed2k"), attr(e2).toUtf8(), 200, gbk);
-    web.route(kSearch + QStringLiteral("%E4%B9%99+ed2k"), questionRef(10).toUtf8(), 200, gbk, 800);
-    web.route(kQuestion.arg(10), q10.toUtf8(), 200, gbk);
+    const QString e2 = ed2kLink(QStringLiteral("e2.avi"));
+    const QString q10 = ed2kLink(QStringLiteral("q10.avi"), "10", false);
+    web.routeGbk(kSearch + QStringLiteral("%D2%D2+ed2k"), attr(e2));
+    web.routeGbk(kSearch + QStringLiteral("%E4%B9%99+ed2k"), questionRef(10), 800);
+    web.routeGbk(kQuestion.arg(10), q10);
     QCOMPARE(run(search, QStringLiteral("乙")), QStringList({e2, q10}));
 }
 
 void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
     // First request fine, second (as typed) fails: the first pass's links are still listed and
     // no question page is read.
-    const QString a = link(QStringLiteral("kept.avi"));
-    web.route(kSearch + QStringLiteral("%B5%E7+ed2k"), (attr(a) + questionRef(7)).toUtf8(), 200,
-              QStringLiteral("gbk"));
+    const QString a = ed2kLink(QStringLiteral("kept.avi"));
+    web.routeGbk(kSearch + QStringLiteral("%B5%E7+ed2k"), attr(a) + questionRef(7));
     web.route(kSearch + QStringLiteral("%E7%94%B5+ed2k"), QByteArray(), 500);
     LinkSearch search;
     QCOMPARE(run(search, QStringLiteral("电")), QStringList({a}));
@@ -201,21 +182,18 @@ void TestSearch::failedPagesYieldNothingButTheSearchGoesOn() {
     QCOMPARE(search.linkSources(), QStringList({kSearch + QStringLiteral("%B5%E7+ed2k")}));
 
     // A question page that fails or is empty gives nothing; the next one still counts.
-    const QString b = link(QStringLiteral("second.avi"), "9", false);
-    web.route(kSearch + QStringLiteral("qs+ed2k"),
-              (questionRef(1) + questionRef(2) + questionRef(3)).toUtf8(), 200,
-              QStringLiteral("gbk"));
+    const QString b = ed2kLink(QStringLiteral("second.avi"), "9", false);
+    web.routeGbk(kSearch + QStringLiteral("qs+ed2k"),
+                 questionRef(1) + questionRef(2) + questionRef(3));
     web.route(kQuestion.arg(1), QByteArray(), 200);
     web.route(kQuestion.arg(2), QByteArray("<html>not found</html>"), 404);
-    web.route(kQuestion.arg(3), (QStringLiteral("<p>%1</p>").arg(b)).toUtf8(), 200,
-              QStringLiteral("gbk"));
+    web.routeGbk(kQuestion.arg(3), QStringLiteral("<p>%1</p>").arg(b));
     QCOMPARE(run(search, QStringLiteral("qs")), QStringList({b}));
     QCOMPARE(search.linkSources(), QStringList({kQuestion.arg(3)}));
 }
 
 void TestSearch::nothingFound() {
-    web.route(kSearch + QStringLiteral("zzz+ed2k"), QByteArray("<html>没有找到</html>"), 200,
-              QStringLiteral("gbk"));
+    web.routeGbk(kSearch + QStringLiteral("zzz+ed2k"), QStringLiteral("<html>没有找到</html>"));
     LinkSearch search;
     QCOMPARE(run(search, QStringLiteral("zzz")), QStringList());
     QVERIFY(!search.running());
@@ -223,13 +201,10 @@ void TestSearch::nothingFound() {
 }
 
 void TestSearch::newSearchReplacesTheRunningOne() {
-    const QString a = link(QStringLiteral("old.avi"));
-    const QString b = link(QStringLiteral("new.avi"));
-    web.route(kSearch + QStringLiteral("old+ed2k"), (attr(a) + questionRef(11)).toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kQuestion.arg(11), link(QStringLiteral("oldq.avi"), "1", false).toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    const QString b = serveNewSearch(web);
+    web.routeGbk(kSearch + QStringLiteral("old+ed2k"),
+                 attr(ed2kLink(QStringLiteral("old.avi"))) + questionRef(11));
+    web.routeGbk(kQuestion.arg(11), ed2kLink(QStringLiteral("oldq.avi"), "1", false));
     LinkSearch search;
     QSignalSpy done(&search, &LinkSearch::finished);
     search.huoquindex(QStringLiteral("old"));
@@ -255,14 +230,11 @@ void TestSearch::searchReplacedWhileAPageArrives() {
     // The old search's page as typed arrives first and names a question page; the new search
     // is started from the signal that announces that arrival, before the page is handed on.
     // Nothing of the old page may reach the new search.
-    const QString b = link(QStringLiteral("new.avi"));
-    web.route(kSearch + QStringLiteral("%BE%C9+ed2k"),
-              attr(link(QStringLiteral("old.avi"))).toUtf8(), 200, QStringLiteral("gbk"), 2000);
-    web.route(kSearch + QStringLiteral("%E6%97%A7+ed2k"), questionRef(21).toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kQuestion.arg(21), link(QStringLiteral("oldq.avi"), "1", false).toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    const QString b = serveNewSearch(web);
+    web.routeGbk(kSearch + QStringLiteral("%BE%C9+ed2k"), attr(ed2kLink(QStringLiteral("old.avi"))),
+                 2000);
+    web.routeGbk(kSearch + QStringLiteral("%E6%97%A7+ed2k"), questionRef(21));
+    web.routeGbk(kQuestion.arg(21), ed2kLink(QStringLiteral("oldq.avi"), "1", false));
     LinkSearch search;
     QSignalSpy done(&search, &LinkSearch::finished);
     bool replaced = false;
@@ -282,12 +254,9 @@ void TestSearch::searchReplacedWhileAPageArrives() {
 }
 
 void TestSearch::searchReplacedWhileQuestionPagesAreRead() {
-    const QString b = link(QStringLiteral("new.avi"));
-    web.route(kSearch + QStringLiteral("slowq+ed2k"), questionRef(31).toUtf8(), 200,
-              QStringLiteral("gbk"));
-    web.route(kQuestion.arg(31), link(QStringLiteral("q31.avi"), "1", false).toUtf8(), 200,
-              QStringLiteral("gbk"), 3000);
-    web.route(kSearch + QStringLiteral("new+ed2k"), attr(b).toUtf8(), 200, QStringLiteral("gbk"));
+    const QString b = serveNewSearch(web);
+    web.routeGbk(kSearch + QStringLiteral("slowq+ed2k"), questionRef(31));
+    web.routeGbk(kQuestion.arg(31), ed2kLink(QStringLiteral("q31.avi"), "1", false), 3000);
     LinkSearch search;
     QSignalSpy done(&search, &LinkSearch::finished);
     search.huoquindex(QStringLiteral("slowq"));
@@ -303,7 +272,7 @@ void TestSearch::questionPagesAreFetchedConcurrentlyButBounded() {
     QString page;
     for (int n = 1; n <= 14; ++n)
         page += questionRef(n);
-    slow.route(kSearch + QStringLiteral("slow+ed2k"), page.toUtf8(), 200, QStringLiteral("gbk"));
+    slow.routeGbk(kSearch + QStringLiteral("slow+ed2k"), page);
     int peak = 0;
     LinkSearch search;
     QTimer probe;

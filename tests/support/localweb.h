@@ -30,6 +30,10 @@ public:
     // back that many milliseconds.
     void route(const QString& url, const QByteArray& body, int status = 200,
                const QString& charset = QStringLiteral("raw"), int delayMs = 0);
+    // Serves `text` at `url` in GBK, as the Chinese sites send their pages.
+    void routeGbk(const QString& url, const QString& text, int delayMs = 0) {
+        route(url, text.toUtf8(), 200, QStringLiteral("gbk"), delayMs);
+    }
     // Answers successive requests for `url` in turn with these bodies (status 200, bytes as
     // they are); a body that is null answers with a dropped connection. The last answer stays.
     void routeInTurn(const QString& url, const QList<QByteArray>& bodies);
