@@ -7,6 +7,7 @@
 #include "browser/navigationkeys.h"
 #include "browser/recovery.h"
 #include "browser/signin.h"
+#include "support/columns.h"
 #include "vendor/hosts.h"
 
 #include <QApplication>
@@ -29,9 +30,7 @@ private Q_SLOTS:
 };
 
 void TestBrowserKeys::navigationKeys_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<bool>("navigates");
+    addColumns<int, int, bool>({"key", "modifiers", "navigates"});
     const int none = Qt::NoModifier, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier,
               alt = Qt::AltModifier;
     // The keys that edit text in a page's field, whatever the platform binds them to.

@@ -1,5 +1,6 @@
 // The charset decoders and GBK's bytes of a character: the decoder to UTF-16, the one straight
 // to UTF-8 (which must give the same text), and the code page's single characters.
+#include "support/columns.h"
 #include "webkit/charset.h"
 
 #include <QTest>
@@ -52,8 +53,7 @@ void TestCharset::decoderDirectly() {
 }
 
 void TestCharset::utf8DecoderGivesTheSameText_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("charset");
+    addColumns<QByteArray, QString>({"bytes", "charset"});
     const QByteArray longAscii(40, 'x');     // long enough to be copied past the decoder
     const QByteArray cn("\xD6\xD0\xCE\xC4"); // 中文
     QTest::newRow("empty") << QByteArray() << "gbk";

@@ -1,5 +1,6 @@
 // Both programs started as a user would from a terminal, without a display: what they read as
 // options, and how they end when they cannot open a window.
+#include "support/columns.h"
 #include "support/localweb.h"
 
 #include <QFile>
@@ -112,9 +113,7 @@ void TestCommandLine::playerHelpAndVersion() {
 }
 
 void TestCommandLine::withoutDisplay_data() {
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<DisplayKind>("display");
+    addColumns<QString, QStringList, DisplayKind>({"program", "args", "display"});
     const std::pair<DisplayKind, const char*> displays[] = {
         {DisplayKind::None, "no display"},
         {DisplayKind::DeadX, "unreachable display"},

@@ -1,4 +1,5 @@
 // Query encoders and the name decoder, checked character for character.
+#include "support/columns.h"
 #include "webkit/charset.h"
 #include "webkit/urldecode.h"
 #include "webkit/urlencode.h"
@@ -19,9 +20,7 @@ private Q_SLOTS:
 };
 
 void TestEncoding::encoders_data() {
-    QTest::addColumn<QString>("routine");
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("output");
+    addColumns<QString, QString, QString>({"routine", "input", "output"});
     auto row = [](const char* routine, const QString& in, const QString& out) {
         QTest::addRow("%s %s", routine, qPrintable(in))
             << QString::fromLatin1(routine) << in << out;
@@ -102,8 +101,7 @@ void TestEncoding::everyEncodingIsAsciiWithUpperCaseEscapes() {
 }
 
 void TestEncoding::decode_data() {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("output");
+    addColumns<QString, QString>({"input", "output"});
     auto row = [](const QString& in, const QString& out) {
         QTest::addRow("%s", qPrintable(in)) << in << out;
     };

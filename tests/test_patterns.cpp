@@ -1,6 +1,7 @@
 // The link patterns on the kinds of text the Q&A site and the play API send.
 #include "player/playresolver.h"
 #include "portal/qasite.h"
+#include "support/columns.h"
 #include "webkit/patterns.h"
 
 #include <QTest>
@@ -119,8 +120,7 @@ void TestPatterns::emptyMatchesEndTheWalk() {
 }
 
 void TestPatterns::playAddress_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("address");
+    addColumns<QString, QString>({"reply", "address"});
     QTest::newRow("among other text")
         << QStringLiteral("{\"url\":\"http://vod.example.com/high.php?k=a1b2\",\"x\":1}")
         << QStringLiteral("http://vod.example.com/high.php?k=a1b2");

@@ -1,6 +1,7 @@
 // Play-address resolution against the play API served by localweb: the request on the wire and
 // what is taken from the reply.
 #include "player/playresolver.h"
+#include "support/columns.h"
 #include "support/localwebtest.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
@@ -54,8 +55,7 @@ private Q_SLOTS:
 };
 
 void TestPlayerResolver::requestAddressOnTheWire_data() {
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("encoded");
+    addColumns<QString, QString>({"link", "encoded"});
     // Digits, "|", ":", "/" and "." are all escaped; only letters pass.
     QTest::newRow("ed2k link") << QStringLiteral("ed2k://|file|a.avi|1|ABC|/")
                                << QStringLiteral(
@@ -102,8 +102,7 @@ void TestPlayerResolver::playApiAnswers() {
 }
 
 void TestPlayerResolver::playAddressInReply_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("play");
+    addColumns<QByteArray, QString>({"reply", "play"});
 
     QTest::newRow("among other text")
         << QByteArray("{\"code\":0,\"url\":\"http://" CORVALE_PLAY_HOST

@@ -1,5 +1,6 @@
 // The player's command line and its watch over the browser's address on the link page.
 #include "player/addresswatch.h"
+#include "support/columns.h"
 #include "vendor/hosts.h"
 
 #include <QTest>
@@ -32,8 +33,7 @@ void TestPlayerWatch::vendorAddresses() {
 }
 
 void TestPlayerWatch::commandLine_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<StartMode>("mode");
+    addColumns<QString, StartMode>({"text", "mode"});
     QTest::newRow("empty") << QString() << StartMode::LinkPage;
     QTest::newRow("qd") << QStringLiteral("qd") << StartMode::LinkPage;
     QTest::newRow("QD in capitals") << QStringLiteral("QD") << StartMode::Link;
@@ -67,9 +67,7 @@ void TestPlayerWatch::commandLineFromArguments() {
 }
 
 void TestPlayerWatch::watch_data() {
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::addColumn<QString>("link");
+    addColumns<QString, Verdict, QString>({"address", "verdict", "link"});
     const QString ready = vendorSiteBase() + QStringLiteral("/y/index2.html");
 
     QTest::newRow("ed2k link") << ready + QStringLiteral("?okok=ed2k://|file|a.avi|1|ABC|/")

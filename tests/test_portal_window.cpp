@@ -4,6 +4,7 @@
 // stand-in, the cap on players still running and the page brought back after its process ended.
 #include "browser/recovery.h"
 #include "portal/form1.h"
+#include "support/columns.h"
 #include "support/desktoprecorder.h"
 #include "support/localweb.h"
 #include "support/pageload.h"
@@ -345,11 +346,8 @@ void TestPortalWindow::resizeFollowsTheWindow() {
 }
 
 void TestPortalWindow::versionCheck_data() {
-    QTest::addColumn<QByteArray>("version");
-    QTest::addColumn<QByteArray>("download");
-    QTest::addColumn<bool>("announced");
-    QTest::addColumn<QString>("opened");
-    QTest::addColumn<int>("versionFetches");
+    addColumns<QByteArray, QByteArray, bool, QString, int>(
+        {"version", "download", "announced", "opened", "versionFetches"});
 
     const QByteArray page = "http://" CORVALE_PORTAL_HOST "/download.html";
     QTest::newRow("newer") << QByteArray("2") << page << true << QString::fromLatin1(page) << 2;

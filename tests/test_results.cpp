@@ -1,6 +1,7 @@
 // Rows of the result list built from harvested links, and the model that shows them.
 #include "portal/resultmodel.h"
 #include "portal/results.h"
+#include "support/columns.h"
 
 #include <QMimeData>
 #include <QSignalSpy>
@@ -23,8 +24,7 @@ private Q_SLOTS:
 };
 
 void TestResults::sizes_data() {
-    QTest::addColumn<QString>("bytes");
-    QTest::addColumn<QString>("shown");
+    addColumns<QString, QString>({"bytes", "shown"});
     QTest::newRow("0") << "0"
                        << " 0M";
     QTest::newRow("just under 1 MiB") << "1048575"

@@ -1,5 +1,6 @@
 // The rows that `corvale --search` prints, and the reading of its command line, in-process.
 #include "portal/headless.h"
+#include "support/columns.h"
 #include "support/ed2k.h"
 
 #include <QJsonDocument>
@@ -29,8 +30,7 @@ private Q_SLOTS:
 };
 
 void TestSearchRows::bytesOfTheSizeField_data() {
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QJsonValue>("bytes");
+    addColumns<QString, QJsonValue>({"link", "bytes"});
     QTest::newRow("zero") << link(QStringLiteral("0"), QStringLiteral("H")) << QJsonValue(0);
     QTest::newRow("leading zeros") << link(QStringLiteral("007"), QStringLiteral("H"))
                                    << QJsonValue(7);

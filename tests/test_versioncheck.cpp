@@ -1,4 +1,5 @@
 // The start-up version check, both variants, against version files served by localweb.
+#include "support/columns.h"
 #include "support/localwebtest.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
@@ -33,10 +34,7 @@ void TestVersionCheck::addresses() {
 }
 
 void TestVersionCheck::flow_data() {
-    QTest::addColumn<int>("variant");
-    QTest::addColumn<QByteArray>("version");
-    QTest::addColumn<bool>("announced");
-    QTest::addColumn<int>("versionFetches");
+    addColumns<int, QByteArray, bool, int>({"variant", "version", "announced", "versionFetches"});
     for (int v : {int(Variant::Portal), int(Variant::Player)}) {
         const char* name = v == int(Variant::Portal) ? "portal" : "player";
         QTest::addRow("%s 1", name) << v << QByteArray("1") << false << 2;
@@ -105,9 +103,7 @@ void TestVersionCheck::failedFetches() {
 }
 
 void TestVersionCheck::twoFetchesAnswerDifferently_data() {
-    QTest::addColumn<int>("variant");
-    QTest::addColumn<QList<QByteArray>>("answers");
-    QTest::addColumn<bool>("announced");
+    addColumns<int, QList<QByteArray>, bool>({"variant", "answers", "announced"});
     for (int v : {int(Variant::Portal), int(Variant::Player)}) {
         const char* name = v == int(Variant::Portal) ? "portal" : "player";
         // Only the second text is read as a number; the first only passes the length test.
