@@ -15,8 +15,11 @@ endfunction()
 
 if(TARGET portal_window)
   window_test(test_portal_window portal_window)
-  use_player_recorder(test_portal_window)
   # Navigation, keyword entry, link search and result actions through the window.
   window_test(test_portal_search portal_window)
-  use_player_recorder(test_portal_search)
+  # Both share their set-up, a QObject with test slots of its own.
+  foreach(name test_portal_window test_portal_search)
+    target_sources(${name} PRIVATE support/portalwindowtest.h)
+    use_player_recorder(${name})
+  endforeach()
 endif()

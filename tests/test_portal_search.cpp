@@ -4,6 +4,7 @@
 #include "portal/form1.h"
 #include "support/ed2k.h"
 #include "support/localweb.h"
+#include "support/portalwindowtest.h"
 #include "vendor/hosts.h"
 #include "webkit/fetch.h"
 
@@ -60,12 +61,10 @@ QStringList rowTexts(const ResultList* list, int row) {
 
 } // namespace
 
-class TestPortalSearch : public QObject {
+class TestPortalSearch : public PortalWindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
     void init();
-    void cleanup();
 
     void modesSwitchWhatIsShown();
     void playerButtonStartsThePlayerWithQd();
@@ -90,34 +89,11 @@ private:
     void type(const QString& text);
     void enter() { QTest::keyClick(form->Text1, Qt::Key_Return); }
     bool searchEnded() const;
-    QList<QStringList> recorded() const;
-    // Moves the clock of the player-start limit on by a whole interval.
-    void nextSecond() { clockMs += portal::StartLimiter::kIntervalMs; }
-
-    LocalWeb web;
-    QTemporaryDir tmp;
-    QString recordFile;
-    std::unique_ptr<Form1> form;
-    qint64 clockMs = 0;
 };
 
-void TestPortalSearch::initTestCase() {
-    prepareWebEngine();
-    QVERIFY(web.start());
-    web.useAsProxy();
-    recordFile = tmp.filePath(QStringLiteral("player.jsonl"));
-    qputenv("PLAYER_RECORD", recordFile.toLocal8Bit());
-}
-
 void TestPortalSearch::init() {
-    web.clearRoutes();
-    web.clearLog();
-    QFile::remove(recordFile);
+    clearRecords();
     open();
-}
-
-void TestPortalSearch::cleanup() {
-    form.reset();
 }
 
 void TestPortalSearch::open() {
@@ -145,10 +121,6 @@ void TestPortalSearch::type(const QString& text) {
 
 bool TestPortalSearch::searchEnded() const {
     return !form->Picture3->isVisible() && webkit::Fetcher::instance().running() == 0;
-}
-
-QList<QStringList> TestPortalSearch::recorded() const {
-    return recordedStarts(recordFile);
 }
 
 void TestPortalSearch::modesSwitchWhatIsShown() {

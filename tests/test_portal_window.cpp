@@ -9,6 +9,7 @@
 #include "support/localweb.h"
 #include "support/pageload.h"
 #include "support/pageprocess.h"
+#include "support/portalwindowtest.h"
 #include "vendor/hosts.h"
 #include "webkit/versioncheck.h"
 
@@ -76,12 +77,10 @@ bool clickElement(QWebEngineView* view, const QString& id) {
 
 } // namespace
 
-class TestPortalWindow : public QObject {
+class TestPortalWindow : public PortalWindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
     void init();
-    void cleanup();
 
     void startUpState();
     void startPageBeforeVersionCheck();
@@ -101,47 +100,25 @@ private Q_SLOTS:
     void runningPlayersAreCapped();
 
 private:
-    // A new portal window in `form`, shown, with the recording player.
+    // A new portal window in `form`, its browser in `view`, shown, with the recording player.
     Form1& open();
     // Waits until the window's start page has loaded.
     bool startPageLoaded(Form1& form);
-    QList<QStringList> recorded() const;
-    // Moves the clock of the player-start limit on by a whole interval.
-    void nextSecond() { clockMs += portal::StartLimiter::kIntervalMs; }
 
-    LocalWeb web;
-    QTemporaryDir tmp;
-    QString recordFile;
-    std::unique_ptr<Form1> form;
+    QWebEngineView* view = nullptr;
     bool versionCheckDone = false;
-    qint64 clockMs = 0;
     // How often the limit was asked for a start: every request that reached the window.
     int startRequests = 0;
 };
 
-void TestPortalWindow::initTestCase() {
-    prepareWebEngine();
-    QVERIFY(tmp.isValid());
-    QVERIFY(web.start());
-    web.useAsProxy();
-    recordFile = tmp.filePath(QStringLiteral("player.jsonl"));
-    qputenv("PLAYER_RECORD", recordFile.toLocal8Bit());
-    QVERIFY2(QFile::exists(QStringLiteral(RECORDER_PATH)), RECORDER_PATH);
-}
-
 void TestPortalWindow::init() {
-    web.clearRoutes();
-    web.clearLog();
-    QFile::remove(recordFile);
-}
-
-void TestPortalWindow::cleanup() {
-    form.reset();
+    clearRecords();
 }
 
 Form1& TestPortalWindow::open() {
     form = std::make_unique<Form1>();
     Form1* f = form.get();
+    view = f->WebBrowser1;
     f->setPlayerPath(QStringLiteral(RECORDER_PATH));
     f->playerStarts().setClock([this] {
         ++startRequests;
@@ -158,10 +135,6 @@ Form1& TestPortalWindow::open() {
 
 bool TestPortalWindow::startPageLoaded(Form1& f) {
     return showsComplete(f.WebBrowser1->page(), kRoot);
-}
-
-QList<QStringList> TestPortalWindow::recorded() const {
-    return recordedStarts(recordFile);
 }
 
 void TestPortalWindow::startUpState() {
@@ -458,7 +431,6 @@ void TestPortalWindow::noNavigationShortcuts() {
     web.route(a, page);
     web.route(b, page);
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     QVERIFY(loadPage(view, a));
     QVERIFY(loadPage(view, b));
@@ -543,7 +515,6 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
                           "</script></head><body>framed</body></html>");
 
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
 
     startRequests = 0;
@@ -606,7 +577,6 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
                     "               window.external.edurl];"
                     "</script></body></html>");
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     f.setLinks(
         {QStringLiteral("ed2k://|file|a*b.avi|1|A|/"), QStringLiteral("ed2k://|file|c|2|C|")});
@@ -650,7 +620,6 @@ void TestPortalWindow::searchReachesTheBridge() {
     web.route(QStringLiteral("http://zhidao.baidu.com/search?&word=found+ed2k"),
               QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     QTest::mouseClick(f.Image3, Qt::LeftButton);
     QTest::mouseClick(f.Text1, Qt::LeftButton); // the placeholder goes
@@ -669,7 +638,6 @@ void TestPortalWindow::channelProbedFromAPage() {
     // what is published, then tries to write every property and call every method there is,
     // HelloWorld with values that are not text included.
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     QVERIFY(startPageLoaded(f));
     f.setLinks({QStringLiteral("ed2k://|file|kept.avi|1|A|/")});
     const QString edurl = f.edurl();
@@ -833,7 +801,6 @@ void TestPortalWindow::pageProcessEnds() {
     web.route(page, "<html><body><p>page</p><script>window.external.HelloWorld('loaded');"
                     "</script></body></html>");
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     // The recovery's clock stands still: every end below comes "at once" after the last reload.
     f.recovery()->policy().setClock([] { return qint64(0); });
     QVERIFY(startPageLoaded(f));
@@ -903,7 +870,6 @@ void TestPortalWindow::runningPlayersAreCapped() {
                     " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
                     "}, 1100);</script></body></html>");
     Form1& f = open();
-    QWebEngineView* view = f.WebBrowser1;
     f.playerStarts().setClock({});
     QVERIFY(startPageLoaded(f));
     QVERIFY(loadPage(view, page));
