@@ -1,6 +1,7 @@
 add_library(portal_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ed2klink.h ${CMAKE_CURRENT_LIST_DIR}/ed2klink.cpp
   ${CMAKE_CURRENT_LIST_DIR}/results.h ${CMAKE_CURRENT_LIST_DIR}/results.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/links.h ${CMAKE_CURRENT_LIST_DIR}/links.cpp
   ${CMAKE_CURRENT_LIST_DIR}/resultmodel.h ${CMAKE_CURRENT_LIST_DIR}/resultmodel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/startlimit.h ${CMAKE_CURRENT_LIST_DIR}/startlimit.cpp
 )
