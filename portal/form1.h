@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/forward.h"
 #include "portal/resultlist.h"
 #include "portal/startlimit.h"
 
@@ -13,12 +14,7 @@ class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QMessageBox;
-class QWebEngineView;
 
-namespace browser {
-class Browser;
-class Recovery;
-}
 namespace webkit {
 class VersionCheck;
 }
