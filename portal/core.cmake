@@ -6,7 +6,7 @@ add_library(portal_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/startlimit.h ${CMAKE_CURRENT_LIST_DIR}/startlimit.cpp
 )
 target_include_directories(portal_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(portal_core PUBLIC webkit Qt6::Core)
+target_link_libraries(portal_core PUBLIC app webkit Qt6::Core)
 target_sources(portal_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/search.h ${CMAKE_CURRENT_LIST_DIR}/search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/headless.h ${CMAKE_CURRENT_LIST_DIR}/headless.cpp
