@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "webkit/hexdigit.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 #include <unicode/utypes.h>
@@ -11,16 +13,6 @@
 namespace localweb {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
@@ -81,8 +73,8 @@ std::string percentDecode(std::string_view text, bool plusIsBlank) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(text[i + 1]);
-            const int lo = hexValue(text[i + 2]);
+            const int hi = webkit::hexDigitValue(static_cast<unsigned char>(text[i + 1]));
+            const int lo = webkit::hexDigitValue(static_cast<unsigned char>(text[i + 2]));
             if (hi >= 0 && lo >= 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;
