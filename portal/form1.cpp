@@ -109,7 +109,7 @@ void ClickableBitmap::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent), links_(new Links(this)) {
+Form1::Form1(QWidget* parent) : QWidget(parent), links_(new Links) {
     initPortalResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：") +
@@ -140,6 +140,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent), links_(new Links(this)) {
         },
         this);
     connectHandlers();
+    // The list and the bridge read the links: as the window's last child, the links go after
+    // them.
+    links_->setParent(this);
 
     Form_Load();
 }

@@ -149,7 +149,8 @@ private:
     void listViewportEvent(const QEvent& event);
     void searchFinished(const QStringList& links);
 
-    // Made first: the list and the bridge read it.
+    // Made first, for the list and the bridge that read it; the window's child from the end of
+    // the constructor, so that it is deleted after them.
     Links* links_;
     QString qjym_;
     qint16 anzt_ = 0;
