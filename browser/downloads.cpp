@@ -15,10 +15,7 @@
 namespace browser {
 
 namespace {
-const QString kSaveTitle = QStringLiteral("保存文件");
-const QString kProgressText = QStringLiteral("正在下载 %1");
-const QString kFailedText = QStringLiteral("下载失败：%1\n%2");
-const QString kCancel = QStringLiteral("取消");
+// The name of a file in the private folder, and of a download that suggests none.
 const QString kStagedName = QStringLiteral("download");
 } // namespace
 
@@ -41,7 +38,7 @@ Download::Download(QWebEngineDownloadRequest* request, QWidget* window, QObject*
     }
     adopt(request);
 
-    dialog_ = new QFileDialog(window, kSaveTitle, proposedPath(name_));
+    dialog_ = new QFileDialog(window, QStringLiteral("保存文件"), proposedPath(name_));
     dialog_->setObjectName(QStringLiteral("saveDownload"));
     dialog_->setAcceptMode(QFileDialog::AcceptSave);
     dialog_->setFileMode(QFileDialog::AnyFile);
@@ -81,8 +78,8 @@ void Download::chosen(const QString& path) {
         finished();
         return;
     }
-    progress_ = new QProgressDialog(kProgressText.arg(QFileInfo(path).fileName()), kCancel, 0, 0,
-                                    window_);
+    progress_ = new QProgressDialog(QStringLiteral("正在下载 %1").arg(QFileInfo(path).fileName()),
+                                    QStringLiteral("取消"), 0, 0, window_);
     progress_->setObjectName(QStringLiteral("downloadProgress"));
     progress_->setWindowTitle(QCoreApplication::applicationName());
     progress_->setAutoClose(false);
@@ -145,7 +142,7 @@ void Download::moveIntoPlace() {
 void Download::fail(const QString& reason) {
     if (ended_)
         return;
-    QMessageBox* box = messageBox(kFailedText.arg(name_, reason), window_);
+    QMessageBox* box = messageBox(QStringLiteral("下载失败：%1\n%2").arg(name_, reason), window_);
     box->setObjectName(QStringLiteral("downloadFailed"));
     box->open();
     end(false);

@@ -1,7 +1,6 @@
 #include "browser/recovery.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTimer>
 #include <QWebEngineNavigationRequest>
 
@@ -9,20 +8,12 @@
 
 namespace browser {
 
-namespace {
-
-qint64 steadyMs() {
-    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
-}
-
-} // namespace
-
 RecoveryPolicy::RecoveryPolicy(Clock clock) {
     setClock(std::move(clock));
 }
 
 void RecoveryPolicy::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock(steadyMs);
+    clock_ = app::clockOrSteady(std::move(clock));
     reloaded_ = false;
     givenUp_ = false;
 }

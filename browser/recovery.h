@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/clock.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -16,8 +18,7 @@ namespace browser {
 // user asks for one more try or the page goes elsewhere. Needs no window.
 class RecoveryPolicy {
 public:
-    // Milliseconds on a clock that never goes back.
-    using Clock = std::function<qint64()>;
+    using Clock = app::Clock;
     static constexpr qint64 kQuietMs = 10000;
 
     enum class Step {

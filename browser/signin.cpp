@@ -12,14 +12,6 @@
 
 namespace browser {
 
-namespace {
-const QString kTitle = QStringLiteral("需要登录");
-const QString kSiteText = QStringLiteral("%1 要求登录（%2）");
-const QString kProxyText = QStringLiteral("代理服务器 %1 要求登录（%2）");
-const QString kUser = QStringLiteral("用户名：");
-const QString kPassword = QStringLiteral("密码：");
-} // namespace
-
 SignIn::SignIn(QWebEnginePage* page, QWidget* view) : QObject(page), page_(page), view_(view) {
     connect(page, &QWebEnginePage::authenticationRequired, this,
             [this](const QUrl& url, QAuthenticator* authenticator) {
@@ -59,8 +51,9 @@ void SignIn::required(const QUrl& url, QAuthenticator* authenticator, const QStr
     const QString realm = authenticator->realm();
     // A null authenticator refuses the request; the page shows what the site sent meanwhile.
     *authenticator = QAuthenticator();
-    ask(place, proxyHost.isEmpty() ? kSiteText.arg(url.host(), realm)
-                                   : kProxyText.arg(proxyHost, realm));
+    ask(place, proxyHost.isEmpty()
+                   ? QStringLiteral("%1 要求登录（%2）").arg(url.host(), realm)
+                   : QStringLiteral("代理服务器 %1 要求登录（%2）").arg(proxyHost, realm));
 }
 
 void SignIn::ask(const QString& place, const QString& text) {
@@ -69,7 +62,7 @@ void SignIn::ask(const QString& place, const QString& text) {
     auto* dialog = new QDialog(view_->window());
     asking_ = dialog;
     dialog->setObjectName(QStringLiteral("signIn"));
-    dialog->setWindowTitle(kTitle);
+    dialog->setWindowTitle(QStringLiteral("需要登录"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     auto* form = new QFormLayout(dialog);
@@ -77,15 +70,18 @@ void SignIn::ask(const QString& place, const QString& text) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     form->addRow(label);
+    // Each box is named as its label reads.
+    const QString userLabel = QStringLiteral("用户名：");
     auto* user = new QLineEdit(dialog);
     user->setObjectName(QStringLiteral("user"));
-    user->setAccessibleName(kUser);
-    form->addRow(kUser, user);
+    user->setAccessibleName(userLabel);
+    form->addRow(userLabel, user);
+    const QString passwordLabel = QStringLiteral("密码：");
     auto* password = new QLineEdit(dialog);
     password->setObjectName(QStringLiteral("password"));
-    password->setAccessibleName(kPassword);
+    password->setAccessibleName(passwordLabel);
     password->setEchoMode(QLineEdit::Password);
-    form->addRow(kPassword, password);
+    form->addRow(passwordLabel, password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "webkit/hexdigit.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 #include <unicode/utypes.h>
@@ -11,16 +13,6 @@
 namespace localweb {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
@@ -37,40 +29,43 @@ Converter openGbk() {
     return conv;
 }
 
-std::u16string utf8ToUtf16(std::string_view utf8) {
-    if (utf8.empty())
-        return {};
+// Runs an ICU conversion the way ICU sizes its output: `convert(buffer, capacity, status)`
+// returns the length of the whole output, once without a buffer to learn it and once into a
+// buffer of that length. The empty text when either run fails.
+template <typename Text, typename Convert>
+Text converted(Convert convert) {
     UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8WithSub(nullptr, 0, &length, utf8.data(), static_cast<int32_t>(utf8.size()),
-                         0xFFFD, nullptr, &status);
+    const int32_t length = convert(nullptr, 0, &status);
     if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
         return {};
-    std::u16string out(static_cast<size_t>(length), u'\0');
+    Text out(static_cast<size_t>(length), typename Text::value_type());
     status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(out.data(), length, &length, utf8.data(),
-                         static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+    convert(out.data(), length, &status);
     if (U_FAILURE(status))
         return {};
     return out;
 }
 
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    if (utf8.empty())
+        return {};
+    return converted<std::u16string>([utf8](UChar* out, int32_t capacity, UErrorCode* status) {
+        int32_t length = 0;
+        u_strFromUTF8WithSub(out, capacity, &length, utf8.data(),
+                             static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, status);
+        return length;
+    });
+}
+
 std::string utf16ToUtf8(const std::u16string& text) {
     if (text.empty())
         return {};
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strToUTF8WithSub(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD,
-                       nullptr, &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return {};
-    std::string out(static_cast<size_t>(length), '\0');
-    status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), length, &length, text.data(), static_cast<int32_t>(text.size()),
-                       0xFFFD, nullptr, &status);
-    if (U_FAILURE(status))
-        return {};
-    return out;
+    return converted<std::string>([&text](char* out, int32_t capacity, UErrorCode* status) {
+        int32_t length = 0;
+        u_strToUTF8WithSub(out, capacity, &length, text.data(), static_cast<int32_t>(text.size()),
+                           0xFFFD, nullptr, status);
+        return length;
+    });
 }
 
 } // namespace
@@ -81,8 +76,8 @@ std::string percentDecode(std::string_view text, bool plusIsBlank) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(text[i + 1]);
-            const int lo = hexValue(text[i + 2]);
+            const int hi = webkit::hexDigitValue(static_cast<unsigned char>(text[i + 1]));
+            const int lo = webkit::hexDigitValue(static_cast<unsigned char>(text[i + 2]));
             if (hi >= 0 && lo >= 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;
@@ -160,18 +155,10 @@ std::string utf8ToGbk(std::string_view utf8) {
     Converter conv = openGbk();
     if (!conv)
         return {};
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = ucnv_fromUChars(conv.get(), nullptr, 0, text.data(),
-                                           static_cast<int32_t>(text.size()), &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return {};
-    std::string out(static_cast<size_t>(length), '\0');
-    status = U_ZERO_ERROR;
-    ucnv_fromUChars(conv.get(), out.data(), length, text.data(), static_cast<int32_t>(text.size()),
-                    &status);
-    if (U_FAILURE(status))
-        return {};
-    return out;
+    return converted<std::string>([&](char* out, int32_t capacity, UErrorCode* status) {
+        return ucnv_fromUChars(conv.get(), out, capacity, text.data(),
+                               static_cast<int32_t>(text.size()), status);
+    });
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
@@ -180,18 +167,11 @@ std::string gbkToUtf8(std::string_view gbk) {
     Converter conv = openGbk();
     if (!conv)
         return {};
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = ucnv_toUChars(conv.get(), nullptr, 0, gbk.data(),
-                                         static_cast<int32_t>(gbk.size()), &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return {};
-    std::u16string text(static_cast<size_t>(length), u'\0');
-    status = U_ZERO_ERROR;
-    ucnv_toUChars(conv.get(), text.data(), length, gbk.data(), static_cast<int32_t>(gbk.size()),
-                  &status);
-    if (U_FAILURE(status))
-        return {};
-    return utf16ToUtf8(text);
+    return utf16ToUtf8(
+        converted<std::u16string>([&](UChar* out, int32_t capacity, UErrorCode* status) {
+            return ucnv_toUChars(conv.get(), out, capacity, gbk.data(),
+                                 static_cast<int32_t>(gbk.size()), status);
+        }));
 }
 
 std::string bytesToUtf8(std::string_view bytes) {

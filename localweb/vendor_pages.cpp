@@ -5,6 +5,8 @@
 
 #include "vendor/hosts.h"
 
+#include <span>
+
 namespace localweb {
 
 namespace {
@@ -170,6 +172,29 @@ void linkPage(const SiteContext& site, httplib::Response& res) {
     sendUtf8Html(res, html);
 }
 
+// A page that localweb-content/ holds as it is, by the path that asks for it.
+struct ContentPage {
+    const char* path;
+    const char* file;
+};
+
+constexpr ContentPage kPortalPages[] = {{"/download.html", "download.html"}};
+constexpr ContentPage kSitePages[] = {{"/loading/index.html", "loading.html"},
+                                      {"/y/index2.html", "ready.html"},
+                                      {"/y/er.html", "er.html"}};
+
+// Sends the page of `pages` at `path`; false when none is there.
+bool sendContentPageAt(const SiteContext& site, const std::string& path, httplib::Response& res,
+                       std::span<const ContentPage> pages) {
+    for (const ContentPage& page : pages) {
+        if (path == page.path) {
+            sendContentPage(site, res, page.file);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool serveVendorPortal(const SiteContext& site, const Incoming& in, httplib::Response& res) {
@@ -183,28 +208,18 @@ bool serveVendorPortal(const SiteContext& site, const Incoming& in, httplib::Res
         sendText(res, "1", "text/plain; charset=gbk");
     } else if (p == "/up.txt" || p == "//yunup.txt") {
         sendText(res, downloadAddress, "text/plain; charset=gbk");
-    } else if (p == "/download.html") {
-        sendContentPage(site, res, "download.html");
     } else {
-        return false;
+        return sendContentPageAt(site, p, res, kPortalPages);
     }
     return true;
 }
 
 bool serveVendorSite(const SiteContext& site, const Incoming& in, httplib::Response& res) {
-    const std::string& p = in.path;
-    if (p == "/loading/index.html") {
-        sendContentPage(site, res, "loading.html");
-    } else if (p == "/y/index.php") {
+    if (in.path == "/y/index.php") {
         linkPage(site, res);
-    } else if (p == "/y/index2.html") {
-        sendContentPage(site, res, "ready.html");
-    } else if (p == "/y/er.html") {
-        sendContentPage(site, res, "er.html");
-    } else {
-        return false;
+        return true;
     }
-    return true;
+    return sendContentPageAt(site, in.path, res, kSitePages);
 }
 
 } // namespace localweb

@@ -33,6 +33,20 @@ constexpr float kBrowserWidth = 7455, kBrowserHeight = 4215;
 // The browser reaches this far past the window's right edge.
 constexpr float kBrowserOverhang = 280;
 
+// How the load trace names a load's state.
+const char* loadStatusWord(QWebEngineLoadingInfo::LoadStatus status) {
+    switch (status) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        return "started";
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        return "stopped";
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        return "loaded";
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        return "failed";
+    }
+    return "?";
+}
 
 } // namespace
 
@@ -86,27 +100,12 @@ void pellion::createBrowser() {
 void pellion::traceLoads() {
     connect(WebBrowser1->page(), &QWebEnginePage::loadingChanged, this,
             [](const QWebEngineLoadingInfo& info) {
-                const char* what = "?";
-                switch (info.status()) {
-                case QWebEngineLoadingInfo::LoadStartedStatus:
-                    what = "started";
-                    break;
-                case QWebEngineLoadingInfo::LoadStoppedStatus:
-                    what = "stopped";
-                    break;
-                case QWebEngineLoadingInfo::LoadSucceededStatus:
-                    what = "loaded";
-                    break;
-                case QWebEngineLoadingInfo::LoadFailedStatus:
-                    what = "failed";
-                    break;
-                }
                 // The page that opens a play address is a data: address; its scheme says
                 // enough.
                 const QByteArray url = info.url().scheme() == QLatin1String("data")
                                            ? QByteArrayLiteral("data:")
                                            : info.url().toString(QUrl::FullyEncoded).toUtf8();
-                std::fprintf(stderr, "%s %s\n", what, url.constData());
+                std::fprintf(stderr, "%s %s\n", loadStatusWord(info.status()), url.constData());
                 std::fflush(stderr);
             });
 }

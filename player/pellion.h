@@ -1,6 +1,7 @@
 // The player's window: an embedded browser that shows the vendor's pages and the play page.
 #pragma once
 
+#include "browser/forward.h"
 #include "player/addresswatch.h"
 
 #include <QPointer>
@@ -11,12 +12,7 @@
 
 class QMessageBox;
 class QTimer;
-class QWebEngineView;
 
-namespace browser {
-class Browser;
-class Recovery;
-}
 namespace webkit {
 class VersionCheck;
 }

@@ -1,6 +1,6 @@
 #include "portal/browserhost.h"
 
-#include "portal/results.h"
+#include "portal/links.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -109,7 +109,11 @@ QString channelLibrary() {
 
 } // namespace
 
-External::External(Launch launch, QObject* parent) : QObject(parent), launch_(std::move(launch)) {
+External::External(Launch launch, const Links* links, QObject* parent)
+    : QObject(parent), launch_(std::move(launch)), links_(links) {
+    // Queued: the signal goes out once the event loop has had its turn, and edurl is read then,
+    // as the list stands.
+    connect(links_, &Links::changed, this, &External::edurlChanged, Qt::QueuedConnection);
     setObjectName(kChannelObject);
     // The channel publishes QObject's own writable property, the name, along with the values;
     // a page that writes it finds it unchanged.
@@ -117,14 +121,7 @@ External::External(Launch launch, QObject* parent) : QObject(parent), launch_(st
 }
 
 QString External::edurl() const {
-    return edurlText(links_);
-}
-
-void External::setLinks(const QStringList& links) {
-    if (links == links_)
-        return;
-    links_ = links;
-    Q_EMIT edurlChanged();
+    return links_->edurl();
 }
 
 void External::setQjym(const QString& qjym) {

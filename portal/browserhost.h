@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -12,6 +11,8 @@ class QWebChannel;
 class QWebEngineView;
 
 namespace portal {
+
+class Links;
 
 // What page script reaches as window.external: HelloWorld and three read-only values of the
 // window. Nothing else of the window is published to pages.
@@ -23,14 +24,17 @@ class External : public QObject {
 public:
     using Launch = std::function<void(const QString&)>;
 
-    explicit External(Launch launch, QObject* parent = nullptr);
+    // `links` is the window's list, which must outlive the bridge. A change of the list reaches
+    // pages (edurlChanged) on the next turn of the event loop: the bridge's script for
+    // thousands of links takes longer to build than the result list takes to show them, and
+    // the list goes first.
+    External(Launch launch, const Links* links, QObject* parent = nullptr);
 
-    // The links, each followed by "*"; made when read, so that the links are kept only once.
+    // The window's links, each followed by "*"; made when read.
     QString edurl() const;
     QString qjym() const { return qjym_; }
     int anzt() const { return anzt_; }
 
-    void setLinks(const QStringList& links);
     void setQjym(const QString& qjym);
     void setAnzt(int anzt);
 
@@ -46,7 +50,7 @@ Q_SIGNALS:
 
 private:
     Launch launch_;
-    QStringList links_;
+    const Links* links_;
     QString qjym_;
     int anzt_ = 0;
 };

@@ -4,7 +4,7 @@
 #include "browser/messages.h"
 #include "browser/recovery.h"
 #include "portal/browserhost.h"
-#include "portal/results.h"
+#include "portal/links.h"
 #include "webkit/versioncheck.h"
 
 #include "vendor/hosts.h"
@@ -109,7 +109,7 @@ void ClickableBitmap::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(QWidget* parent) : QWidget(parent), links_(new Links) {
     initPortalResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Qarvo--种子搜索 高清影院 云播放三合一  V1.2  官网：") +
@@ -122,7 +122,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     resize(px(15120), px(8400));
 
     playerPath_ = QCoreApplication::applicationDirPath() + QStringLiteral("/brenlo/lumetta");
-    external_ = new External([this](const QString& URL) { HelloWorld(URL); }, this);
+    external_ = new External([this](const QString& URL) { HelloWorld(URL); }, links_, this);
 
     createControls();
     // The browser's own behaviour first: it gives the view the page that the host then uses.
@@ -140,6 +140,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
         },
         this);
     connectHandlers();
+    // The list and the bridge read the links: as the window's last child, the links go after
+    // them.
+    links_->setParent(this);
 
     Form_Load();
 }
@@ -185,7 +188,7 @@ void Form1::createControls() {
     WebBrowser1->setGeometry(twipsRect(0, 520, 2250, 7460));
     WebBrowser1->setAccessibleName(QStringLiteral("网页"));
 
-    ListView1 = new ResultList(this);
+    ListView1 = new ResultList(links_, this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(twipsRect(5400, 520, 5535, 1500));
     ListView1->setAccessibleName(QStringLiteral("搜索结果"));
@@ -229,12 +232,11 @@ void Form1::createControls() {
 }
 
 void Form1::setLinks(const QStringList& links) {
-    links_ = links;
-    external_->setLinks(links_);
+    links_->set(links);
 }
 
 QString Form1::edurl() const {
-    return edurlText(links_);
+    return links_->edurl();
 }
 
 void Form1::setAnzt(qint16 anzt) {
@@ -304,8 +306,6 @@ void Form1::announceNewVersion(const QString& downloadText) {
 }
 
 void Form1::chuangjian() {
-    ListView1->clear();
-
     // Report view: one line per row under column headers, nothing edited in place, a click
     // anywhere on a line selects the whole row, and rows stay in the order they were added.
     ListView1->setRootIsDecorated(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/forward.h"
 #include "portal/resultlist.h"
 #include "portal/startlimit.h"
 
@@ -8,19 +9,12 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <optional>
-
 class QAction;
 class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QMessageBox;
-class QWebEngineView;
 
-namespace browser {
-class Browser;
-class Recovery;
-}
 namespace webkit {
 class VersionCheck;
 }
@@ -30,6 +24,7 @@ namespace portal {
 class BrowserHost;
 class External;
 class LinkSearch;
+class Links;
 
 // A bitmap that reports a click: the left button pressed and released over it. The second press
 // of a double-click is no press of its own, so a double-click is one click.
@@ -59,8 +54,9 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The links of the last search, in order. A link keeps any "*" it holds.
-    QStringList links() const { return links_; }
+    // The links of the last search, in order. A link keeps any "*" it holds. The result list
+    // and the page bridge read them as they stand.
+    QStringList links() const { return links_->list(); }
     void setLinks(const QStringList& links);
     // The links as one text, each followed by "*".
     QString edurl() const;
@@ -91,9 +87,10 @@ public:
     webkit::VersionCheck* versionCheck() const { return versionCheck_; }
 
     // Starts the link search for the keyword in the keyword box; a search still running is
-    // dropped. At its end the list is rebuilt, or the no-results banner shows in search mode.
+    // dropped. At its end its links replace the window's, and the no-results banner shows in
+    // search mode when there are none.
     void huoquindex();
-    // Rebuilds the result list from the links, one row per link.
+    // Ends the searching banner over the result list, which shows the links, one row per link.
     void zairu();
 
     // Event handlers of the header, the keyword box and the result list.
@@ -151,10 +148,10 @@ private:
     bool keywordBoxEvent(const QEvent& event);
     void listViewportEvent(const QEvent& event);
     void searchFinished(const QStringList& links);
-    // The link of the selected row, when there is a row and its link still exists.
-    std::optional<QString> selectedLink() const;
 
-    QStringList links_;
+    // Made first, for the list and the bridge that read it; the window's child from the end of
+    // the constructor, so that it is deleted after them.
+    Links* links_;
     QString qjym_;
     qint16 anzt_ = 0;
     QString playerPath_;

@@ -123,7 +123,9 @@ void Form1::siteSearch() {
 void Form1::searchFromKeywordBox() {
     siteSearch();
     if (anzt_ == kSearchMode) {
-        ListView1->clear();
+        // A search from the keyword box starts on an empty list; the search-mode button keeps
+        // the rows shown until the answers are in.
+        links_->clear();
         Picture3->show();
         huoquindex();
     }
@@ -156,42 +158,28 @@ void Form1::Text1_KeyPress(int& KeyAscii) {
 }
 
 void Form1::huoquindex() {
-    // The links of a search that is dropped never reach the window.
-    setLinks({});
+    // A search that is dropped never reaches the window: the links change when one ends.
     search_->huoquindex(Text1->text());
 }
 
 void Form1::searchFinished(const QStringList& links) {
     // The search's pages stay in the heap for reuse while it runs; once the list and the page
-    // bridge (which passes the links on from a timer of its own) have taken the links, what the
-    // search freed goes back to the system.
+    // bridge (which reads the links on the next turn of the event loop) have taken the links,
+    // what the search freed goes back to the system.
     QTimer::singleShot(kReturnMemoryAfterSearchMs, this, [] { app::returnFreedMemory(); });
-    links_ = links;
+    // The list shows the new rows at once; the bridge passes them on to pages after it.
+    links_->set(links);
     if (!links.isEmpty() || anzt_ != kSearchMode) {
         zairu();
     } else {
         Picture3->hide();
         Picture2->show();
     }
-    // The page bridge takes the links once the list has had its turn to paint them: the
-    // bridge's script for thousands of links takes longer to build than the list to show them.
-    // It takes the links as they stand then, so a search started in between wins.
-    QTimer::singleShot(0, this, [this] { setLinks(links_); });
 }
 
 void Form1::zairu() {
+    // The list follows the links, one row per link, and makes a row's texts when it shows it.
     Picture3->hide();
-    // One row per link; the list makes a row's texts when it shows the row.
-    ListView1->setLinks(links_);
-}
-
-std::optional<QString> Form1::selectedLink() const {
-    const int row = ListView1->selectedRow();
-    // Row k shows link k of the list it was made from; the window's links may since have been
-    // cleared by a search that started, or replaced, and a row past their end plays nothing.
-    if (row < 0 || row >= links_.size())
-        return std::nullopt;
-    return links_[row];
 }
 
 bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
@@ -224,17 +212,17 @@ void Form1::ListView1_MouseUp(Qt::MouseButton Button) {
 }
 
 void Form1::aplary_Click() {
-    if (const auto link = selectedLink())
+    if (const auto link = ListView1->selectedLink())
         HelloWorld(*link);
 }
 
 void Form1::acopy_Click() {
-    if (const auto link = selectedLink())
+    if (const auto link = ListView1->selectedLink())
         QApplication::clipboard()->setText(*link);
 }
 
 void Form1::ListView1_DblClick() {
-    if (links_.isEmpty())
+    if (links_->isEmpty())
         return;
     aplary_Click();
 }

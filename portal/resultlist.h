@@ -7,18 +7,17 @@
 
 namespace portal {
 
-// The result list's control: a report view over its own ResultModel.
+// The result list's control: a report view over its own ResultModel, one row per link of the
+// window's list.
 class ResultList : public QTreeView {
     Q_OBJECT
 public:
-    explicit ResultList(QWidget* parent = nullptr)
-        : QTreeView(parent), rows_(new ResultModel(this)) {
+    explicit ResultList(Links* links, QWidget* parent = nullptr)
+        : QTreeView(parent), rows_(new ResultModel(links, this)) {
         setModel(rows_);
     }
 
     void setHeaderLabels(const QStringList& titles) { rows_->setColumnTitles(titles); }
-    void setLinks(const QStringList& links) { rows_->setLinks(links); }
-    void clear() { rows_->clear(); }
 
     int rowCount() const { return rows_->rowCount(); }
     int columnCount() const { return rows_->columnCount(); }
@@ -29,6 +28,8 @@ public:
         const QModelIndexList selected = selectionModel()->selectedRows();
         return selected.isEmpty() ? -1 : selected.first().row();
     }
+    // The whole link of the selected row; none without one.
+    std::optional<QString> selectedLink() const { return rows_->link(selectedRow()); }
     void setCurrentRow(int row) { setCurrentIndex(rows_->index(row, 0)); }
     QRect rowRect(int row) const { return visualRect(rows_->index(row, 0)); }
 

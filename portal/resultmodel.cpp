@@ -6,7 +6,14 @@
 
 namespace portal {
 
-ResultModel::ResultModel(QObject* parent) : QAbstractTableModel(parent) {}
+ResultModel::ResultModel(Links* links, QObject* parent)
+    : QAbstractTableModel(parent), links_(links ? links : new Links(this)) {
+    connect(links_, &Links::aboutToChange, this, &ResultModel::beginResetModel);
+    connect(links_, &Links::changed, this, [this] {
+        madeRow_ = -1;
+        endResetModel();
+    });
+}
 
 void ResultModel::setColumnTitles(const QStringList& titles) {
     beginResetModel();
@@ -15,10 +22,7 @@ void ResultModel::setColumnTitles(const QStringList& titles) {
 }
 
 void ResultModel::setLinks(const QStringList& links) {
-    beginResetModel();
-    links_ = links;
-    madeRow_ = -1;
-    endResetModel();
+    links_->set(links);
 }
 
 void ResultModel::clear() {
@@ -27,7 +31,7 @@ void ResultModel::clear() {
 
 const ResultRow& ResultModel::row(int r) const {
     if (r != madeRow_) {
-        made_ = zairuRow(r + 1, links_[r]);
+        made_ = zairuRow(r + 1, links_->list()[r]);
         madeRow_ = r;
     }
     return made_;
@@ -35,7 +39,7 @@ const ResultRow& ResultModel::row(int r) const {
 
 QString ResultModel::text(int r, int column) const {
     // A column before the first falls to the switch's default.
-    if (r < 0 || r >= links_.size() || column >= titles_.size())
+    if (r < 0 || r >= links_->size() || column >= titles_.size())
         return {};
     const ResultRow& cells = row(r);
     switch (column) {
@@ -52,8 +56,14 @@ QString ResultModel::text(int r, int column) const {
     }
 }
 
+std::optional<QString> ResultModel::link(int r) const {
+    if (r < 0 || r >= links_->size())
+        return std::nullopt;
+    return links_->list()[r];
+}
+
 int ResultModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(links_.size());
+    return parent.isValid() ? 0 : int(links_->size());
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
@@ -64,7 +74,7 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     if (role == Qt::ToolTipRole)
-        return links_[index.row()];
+        return links_->list()[index.row()];
     if (role != Qt::DisplayRole)
         return {};
     return text(index.row(), index.column());
@@ -88,7 +98,7 @@ QMimeData* ResultModel::mimeData(const QModelIndexList& indexes) const {
         return nullptr;
     QStringList links;
     for (int r : rows)
-        links << links_[r];
+        links << links_->list()[r];
     auto* data = new QMimeData;
     data->setText(links.join(QLatin1Char('\n')));
     return data;

@@ -1,30 +1,35 @@
 #pragma once
 
+#include "portal/links.h"
 #include "portal/results.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <optional>
+
 namespace portal {
 
-// The rows of the result list: row k (from 0) shows link k + 1 as its ID, film name, size and
-// format. A row's texts are made when a view asks for them, so a list of any length costs no
-// more than its links and is set up at once. The model keeps its own links: what it shows does
-// not change when the caller's list does. A row's tooltip is its whole link, and a row dragged
-// out carries its link as plain text.
+// The rows of the result list: row k (from 0) shows link k + 1 of a Links list as its ID, film
+// name, size and format, and follows the list as it changes. A row's texts are made when a view
+// asks for them, so a list of any length costs no more than its links and is set up at once. A
+// row's tooltip is its whole link, and a row dragged out carries its link as plain text.
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ResultModel(QObject* parent = nullptr);
+    // The rows of `links`, which must outlive the model; without it, of a list of its own.
+    explicit ResultModel(Links* links = nullptr, QObject* parent = nullptr);
 
     // The column headers; their number is the number of columns.
     void setColumnTitles(const QStringList& titles);
-    // One row per link, replacing every row.
+    // Replaces the links, and with them every row.
     void setLinks(const QStringList& links);
     void clear();
 
     // The text of a cell; the empty text outside the rows and columns.
     QString text(int row, int column) const;
+    // The whole link of a row; none outside the rows.
+    std::optional<QString> link(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,8 +45,8 @@ public:
 private:
     const ResultRow& row(int r) const;
 
+    Links* links_;
     QStringList titles_;
-    QStringList links_;
     // A view asks for a row's cells one after another; the last row made is kept.
     mutable int madeRow_ = -1;
     mutable ResultRow made_;

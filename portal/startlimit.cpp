@@ -1,7 +1,6 @@
 #include "portal/startlimit.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QFile>
 
 #include <optional>
@@ -9,10 +8,6 @@
 namespace portal {
 
 namespace {
-qint64 steadyMs() {
-    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
-}
-
 // When a running process began, in clock ticks since boot; none when there is no such process
 // or it has ended (a zombie waiting to be reaped, or being reaped).
 std::optional<quint64> processBegan(qint64 pid) {
@@ -41,7 +36,7 @@ StartLimiter::StartLimiter(Clock clock) {
 }
 
 void StartLimiter::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock(steadyMs);
+    clock_ = app::clockOrSteady(std::move(clock));
     started_ = false;
 }
 

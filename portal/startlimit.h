@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/clock.h"
+
 #include <QtGlobal>
 
 #include <QList>
 
-#include <functional>
 
 namespace portal {
 
@@ -13,8 +14,7 @@ namespace portal {
 // page calling in a loop starts one player, and another only once the interval has passed.
 class StartLimiter {
 public:
-    // Milliseconds on a clock that never goes back.
-    using Clock = std::function<qint64()>;
+    using Clock = app::Clock;
 
     static constexpr qint64 kIntervalMs = 1000;
 

@@ -1,6 +1,7 @@
 #include "webkit/urldecode.h"
 
 #include "webkit/charset.h"
+#include "webkit/hexdigit.h"
 
 #include <algorithm>
 #include <array>
@@ -11,14 +12,7 @@ namespace webkit {
 namespace {
 
 int hexDigit(QChar c) {
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    return hexDigitValue(c.unicode());
 }
 
 // Lead bytes of UTF-8 sequences: table[k] <= L < table[k + 1] announces k + 1 continuations.
