@@ -104,6 +104,7 @@ icon_sizes="16 22 24 32 48 64 128 256"
 ./usr/bin/lumetta -> ../lib/corvale/brenlo/lumetta
 ./usr/lib/corvale/brenlo/lumetta
 ./usr/lib/corvale/corvale
+./usr/lib/corvale/window/corvale-window.so
 ./usr/share/applications/corvale.desktop
 ./usr/share/applications/lumetta.desktop
 ./usr/share/doc/corvale/changelog.gz
@@ -153,8 +154,10 @@ for link in usr/bin/corvale usr/bin/lumetta; do
 done
 
 # --- Dependencies against what the programs link ----------------------------------------------
-# The libraries both programs load, by soname, as their dynamic sections name them.
-needed="$(for program in usr/lib/corvale/corvale usr/lib/corvale/brenlo/lumetta; do
+# The libraries both programs and the portal's window module load, by soname, as their dynamic
+# sections name them.
+needed="$(for program in usr/lib/corvale/corvale usr/lib/corvale/window/corvale-window.so \
+    usr/lib/corvale/brenlo/lumetta; do
     objdump -p "$root/$program" | awk '$1 == "NEEDED" { print $2 }'
 done | sort -u)"
 # The installed package that holds a library of that file name on this system.
@@ -178,6 +181,11 @@ need_linked() {
     grep -Fxq -f <(answers_to "$pkg") <<<"$names" ||
         fail "Depends lacks $pkg, which holds $lib ($what), under any of its names: $depends"
 }
+# The portal program itself starts without the browser engine (--search, --help, --version):
+# the window module alone links it.
+if objdump -p "$root/usr/lib/corvale/corvale" | grep -Eq 'NEEDED +libQt6(WebEngine|Widgets|Gui)'; then
+    fail "usr/lib/corvale/corvale links the window's libraries itself"
+fi
 need_linked '^libQt6WebEngineWidgets\.so\.' 'Qt WebEngine Widgets'
 need_linked '^libQt6WebEngineCore\.so\.' 'Qt WebEngine'
 need_linked '^libQt6WebChannel\.so\.' 'QWebChannel'

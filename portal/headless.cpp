@@ -7,22 +7,48 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringEncoder>
 
+#include <charconv>
 #include <cstdio>
+#include <optional>
 
 namespace portal {
 
 namespace {
 
-// Appends a cell's text; a tab or a line break inside it would break the one-row-per-line
-// output, so each becomes a blank.
-void appendCell(QString& out, QStringView text) {
+// A cell as UTF-8 at `at`, which has room for it; returns where it ends. A tab or a line break
+// inside it would break the one-row-per-line output, so each becomes a blank (no byte of a longer
+// UTF-8 form is below 0x80).
+char* writeCell(char* at, QStringView text, QStringEncoder& utf8) {
+    char* const end = utf8.appendToBuffer(at, text);
+    // Without a branch for each byte: this runs over every byte of every row.
+    for (char* c = at; c != end; ++c) {
+        const char b = *c;
+        *c = b == '\t' || b == '\n' || b == '\r' ? ' ' : b;
+    }
+    return end;
+}
+
+// A text line's five cells, tab-separated, and its line break, appended to `out` with one
+// growth of it. The size is Latin-1 already.
+void appendTextLine(QByteArray& out, QStringView id, QStringView name, QByteArrayView size,
+                    QStringView format, QStringView link, QStringEncoder& utf8) {
     const qsizetype from = out.size();
-    out.append(text);
-    QChar* const end = out.data() + out.size();
-    for (QChar* c = end - (out.size() - from); c != end; ++c)
-        if (*c == u'\t' || *c == u'\n' || *c == u'\r')
-            *c = u' ';
+    out.resize(from + utf8.requiredSpace(id.size() + name.size() + format.size() + link.size()) +
+               size.size() + 5);
+    char* at = out.data() + from;
+    at = writeCell(at, id, utf8);
+    *at++ = '\t';
+    at = writeCell(at, name, utf8);
+    *at++ = '\t';
+    at = std::copy(size.begin(), size.end(), at);
+    *at++ = '\t';
+    at = writeCell(at, format, utf8);
+    *at++ = '\t';
+    at = writeCell(at, link, utf8);
+    *at++ = '\n';
+    out.resize(at - out.constData());
 }
 
 // The size and hash fields of a link as one key, the size without leading zeros and the hash in
@@ -162,20 +188,39 @@ QString usageText() {
         "display could be opened; 2 a usage error.\n");
 }
 
+namespace {
+
+// Links of one file fold into the row of the first of them (--unique).
+class FileRows {
+public:
+    // The row of an earlier link of the same file; nothing when `link` starts a row, the row
+    // `next`.
+    std::optional<qsizetype> fold(const QString& link, qsizetype next) {
+        const QString key = fileKey(link);
+        if (key.isEmpty())
+            return std::nullopt;
+        const auto kept = rowOfFile_.constFind(key);
+        if (kept != rowOfFile_.cend())
+            return *kept;
+        rowOfFile_.insert(key, next);
+        return std::nullopt;
+    }
+
+private:
+    QHash<QString, qsizetype> rowOfFile_;
+};
+
+} // namespace
+
 QList<SearchRow> searchRows(const QStringList& links, const QStringList& sources, bool unique) {
     QList<SearchRow> rows;
     rows.reserve(links.size());
-    QHash<QString, qsizetype> rowOfFile;
+    FileRows files;
     for (qsizetype i = 0; i < links.size(); ++i) {
         if (unique) {
-            const QString key = fileKey(links[i]);
-            if (!key.isEmpty()) {
-                const auto kept = rowOfFile.constFind(key);
-                if (kept != rowOfFile.cend()) {
-                    ++rows[*kept].count;
-                    continue;
-                }
-                rowOfFile.insert(key, rows.size());
+            if (const auto kept = files.fold(links[i], rows.size())) {
+                ++rows[*kept].count;
+                continue;
             }
         }
         SearchRow row;
@@ -198,7 +243,7 @@ QJsonValue sizeInBytes(const QString& link) {
     return QJsonValue(qint64(bytes));
 }
 
-void appendSearchRowLine(QString& out, const SearchRow& r, bool json, bool unique) {
+QString searchRowLine(const SearchRow& r, bool json, bool unique) {
     if (json) {
         QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
                       {QStringLiteral("name"), r.row.name},
@@ -209,24 +254,40 @@ void appendSearchRowLine(QString& out, const SearchRow& r, bool json, bool uniqu
                       {QStringLiteral("bytes"), sizeInBytes(r.link)}};
         if (unique)
             o.insert(QStringLiteral("count"), r.count);
-        out += QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-        return;
+        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
     }
-    out += r.row.id;
-    out += u'\t';
-    appendCell(out, r.row.name);
-    out += u'\t';
-    out += r.row.size;
-    out += u'\t';
-    appendCell(out, r.row.format);
-    out += u'\t';
-    appendCell(out, r.link);
+    QByteArray line;
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    appendTextLine(line, r.row.id, r.row.name, r.row.size.toLatin1(), r.row.format, r.link, utf8);
+    line.chop(1);
+    return QString::fromUtf8(line);
 }
 
-QString searchRowLine(const SearchRow& row, bool json, bool unique) {
-    QString line;
-    appendSearchRowLine(line, row, json, unique);
-    return line;
+void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
+                    const std::function<void(QByteArray&)>& flush) {
+    constexpr qsizetype kBlock = 1 << 16;
+    out.reserve(kBlock + 4096);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    FileRows files;
+    qsizetype rows = 0;
+    char16_t id[24];
+    char size[kDisplaySizeRoom];
+    for (const QString& link : links) {
+        if (unique && files.fold(link, rows))
+            continue;
+        ++rows;
+        // The row's cells as zairuRow makes them, without a string for each.
+        char digits[24];
+        const auto number = std::to_chars(digits, digits + sizeof digits, rows).ptr;
+        std::copy(digits, number, id);
+        const LinkCells cells = linkCells(link, size);
+        appendTextLine(out, QStringView(id, number - digits), cells.name,
+                       QByteArrayView(size, cells.sizeLength),
+                       QStringView(cells.name).sliced(cells.formatFrom), link, utf8);
+        if (out.size() >= kBlock)
+            flush(out);
+    }
+    flush(out);
 }
 
 int headlessSearch(const CommandLine& command) {
@@ -234,21 +295,22 @@ int headlessSearch(const CommandLine& command) {
     LinkSearch search;
     QObject::connect(&search, &LinkSearch::finished, [&](const QStringList& links) {
         // The lines go out in blocks: one write for many rows rather than one for each.
-        constexpr qsizetype kBlock = 1 << 16;
-        QString block;
-        block.reserve(kBlock + 1024);
-        auto flush = [&block] {
-            const QByteArray bytes = block.toUtf8();
-            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-            block.clear();
+        auto write = [](QByteArray& block) {
+            std::fwrite(block.constData(), 1, size_t(block.size()), stdout);
+            block.resize(0);
         };
-        for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique)) {
-            appendSearchRowLine(block, row, command.json, command.unique);
-            block += u'\n';
-            if (block.size() >= kBlock)
-                flush();
+        QByteArray block;
+        if (command.json) {
+            for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique)) {
+                block += searchRowLine(row, true, command.unique).toUtf8();
+                block += '\n';
+                if (block.size() >= 1 << 16)
+                    write(block);
+            }
+            write(block);
+        } else {
+            appendTextRows(block, links, command.unique, write);
         }
-        flush();
         std::fflush(stdout);
         status = links.isEmpty() ? 1 : 0;
         QCoreApplication::quit();

@@ -2,10 +2,13 @@
 
 #include "portal/results.h"
 
+#include <QByteArray>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace portal {
 
@@ -53,8 +56,12 @@ QJsonValue sizeInBytes(const QString& link);
 // A row as one output line: five tab-separated cells (ID, name, size, format, link), or with
 // `json` one JSON object (id, name, size, format, link, source, bytes, and count with `unique`).
 QString searchRowLine(const SearchRow& row, bool json, bool unique);
-// The same line, appended to `out`.
-void appendSearchRowLine(QString& out, const SearchRow& row, bool json, bool unique);
+
+// The tab-separated lines of the rows of `links` (folded as searchRows folds them with
+// `unique`), each ending in a line break, as UTF-8 appended to `out`, which is handed to `flush`
+// whenever it holds about 64 KiB and once at the end; `flush` empties it.
+void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
+                    const std::function<void(QByteArray&)>& flush);
 
 // Runs the link search without a window and prints one line per row. Returns the exit status:
 // 0 links found, 1 none.

@@ -1,18 +1,40 @@
-#include "portal/form1.h"
 #include "portal/headless.h"
+#include "portal/windowmodule.h"
 
 #include "app/about.h"
-#include "app/display.h"
 #include "app/memory.h"
 #include "app/startup.h"
-#include "app/starttrace.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QWebEngineView>
+
+#include <dlfcn.h>
 
 #include <cstdio>
-#include <optional>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Loads the window module from the program's own folder and runs the window. When the module
+// cannot be loaded, says so in one line, as for a display that cannot be opened.
+int runWindow(int& argc, char** argv, const QElapsedTimer& clock) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string module = (self.parent_path() / portal::kWindowModule).string();
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto entry = handle ? reinterpret_cast<portal::WindowEntry>(
+                                    dlsym(handle, portal::kWindowEntry))
+                              : nullptr;
+    if (!entry) {
+        std::fprintf(stderr, "corvale: cannot open a window: %s\n", dlerror());
+        return 1;
+    }
+    // The module stays loaded until the process ends: its objects live until then.
+    return entry(&argc, argv, &clock);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
@@ -44,14 +66,5 @@ int main(int argc, char** argv) {
         break;
     }
 
-    const auto application = app::openDisplay<QApplication>(args.qtArgc(), args.qtArgv());
-    std::optional<portal::Form1> form;
-    app::withHelpersReturningLargeBlocks([&] { form.emplace(); });
-    if (app::StartTrace::wanted()) {
-        auto* trace = new app::StartTrace(clock, &*form);
-        QObject::connect(form->WebBrowser1, &QWebEngineView::loadFinished, trace,
-                         &app::StartTrace::loaded);
-    }
-    form->show();
-    return application->exec();
+    return runWindow(args.qtArgc(), args.qtArgv(), clock);
 }

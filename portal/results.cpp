@@ -6,7 +6,6 @@
 
 #include <QVarLengthArray>
 
-#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -22,9 +21,6 @@ QString edurlText(const QStringList& links) {
 }
 
 namespace {
-
-// Room for a display size: a finite double has at most 309 digits before its point.
-using SizeText = std::array<char, 320>;
 
 // The display size of a field of up to 2^53 bytes, written at `at`, computed in whole numbers.
 // Such a size is exactly a double, and so are its MiB and GiB, so this is the same text as the
@@ -80,40 +76,53 @@ char* doubleSize(const char* from, const char* to, char* at, char* end) {
 
 } // namespace
 
-QString displaySize(QStringView bytes) {
+qsizetype displaySizeInto(QStringView bytes, char* room) {
     // The field as Latin-1 digits. A field is short, but a page can make it as long as it likes.
     QVarLengthArray<char, 32> digits(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char16_t c = bytes[i].unicode();
         if (c < u'0' || c > u'9')
-            return {};
+            return 0;
         digits[i] = char(c);
     }
-    SizeText text;
-    text[0] = ' ';
-    // Room for the unit after the number.
-    char* const end = text.end() - 1;
+    room[0] = ' ';
+    // Room for the unit after the number; a finite double has at most 309 digits before its
+    // point.
+    char* const end = room + kDisplaySizeRoom - 1;
     quint64 whole = 0;
     const auto exact = std::from_chars(digits.begin(), digits.end(), whole);
     char* const last =
         exact.ec == std::errc() && exact.ptr == digits.end() && whole <= (quint64(1) << 53)
-            ? exactSize(whole, text.begin() + 1, end)
-            : doubleSize(digits.begin(), digits.end(), text.begin() + 1, end);
-    if (!last)
-        return {};
-    return QString::fromLatin1(text.begin(), last - text.begin());
+            ? exactSize(whole, room + 1, end)
+            : doubleSize(digits.begin(), digits.end(), room + 1, end);
+    return last ? last - room : 0;
+}
+
+QString displaySize(QStringView bytes) {
+    char room[kDisplaySizeRoom];
+    return QString::fromLatin1(room, displaySizeInto(bytes, room));
+}
+
+LinkCells linkCells(QStringView link, char* sizeRoom) {
+    LinkCells cells;
+    const Ed2kLink fields = Ed2kLink::parse(link);
+    if (fields.name) {
+        cells.name = webkit::URLDecode(fields.name->toString());
+        cells.formatFrom = cells.name.lastIndexOf(u'.') + 1;
+    }
+    if (fields.size)
+        cells.sizeLength = displaySizeInto(*fields.size, sizeRoom);
+    return cells;
 }
 
 ResultRow zairuRow(int k, QStringView link) {
+    char size[kDisplaySizeRoom];
+    LinkCells cells = linkCells(link, size);
     ResultRow row;
     row.id = QString::number(k);
-    const Ed2kLink fields = Ed2kLink::parse(link);
-    if (fields.name) {
-        row.name = webkit::URLDecode(fields.name->toString());
-        row.format = row.name.sliced(row.name.lastIndexOf(u'.') + 1);
-    }
-    if (fields.size)
-        row.size = displaySize(*fields.size);
+    row.format = cells.name.sliced(cells.formatFrom);
+    row.name = std::move(cells.name);
+    row.size = QString::fromLatin1(size, cells.sizeLength);
     return row;
 }
 

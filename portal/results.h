@@ -21,6 +21,20 @@ QString edurlText(const QStringList& links);
 // 1024 MiB, above that GiB with one decimal (a tie rounds to the even digit) and "G". The empty
 // text when the field is no decimal number.
 QString displaySize(QStringView bytes);
+// The same written as Latin-1 into `room`, which holds kDisplaySizeRoom bytes; returns its
+// length, 0 for the empty text.
+inline constexpr qsizetype kDisplaySizeRoom = 320;
+qsizetype displaySizeInto(QStringView bytes, char* room);
+
+// The cells of a link's row that the link gives: its name field decoded, where the format
+// begins in that name (after its last full stop), and the length of its display size, written
+// into `sizeRoom` (kDisplaySizeRoom bytes). A cell the link lacks is empty.
+struct LinkCells {
+    QString name;
+    qsizetype formatFrom = 0;
+    qsizetype sizeLength = 0;
+};
+LinkCells linkCells(QStringView link, char* sizeRoom);
 
 // The row of link k (counting from 1). A piece that is no well-formed link still gets its row,
 // with the cells that can be read.

@@ -3,6 +3,7 @@
 #include "support/columns.h"
 #include "support/localweb.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -96,6 +97,10 @@ private Q_SLOTS:
     void playerHelpAndVersion();
     void withoutDisplay_data();
     void withoutDisplay();
+
+private:
+    // A copy of the portal program alone, without the window module it loads from its folder.
+    QTemporaryDir moduleless_;
 };
 
 void TestCommandLine::playerHelpAndVersion() {
@@ -135,6 +140,12 @@ void TestCommandLine::withoutDisplay_data() {
                                       << DisplayKind::None;
     QTest::addRow("lumetta --version --help")
         << kLumetta << QStringList{QStringLiteral("--version"), QStringLiteral("--help")}
+        << DisplayKind::None;
+    // A portal whose window module is missing (a broken install) says so the same way.
+    const QString alone = moduleless_.filePath(QStringLiteral("corvale"));
+    QVERIFY(QFile::exists(alone) || QFile::copy(binDir() + kCorvale, alone));
+    QTest::addRow("corvale without its window module")
+        << QLatin1Char('/') + QDir(binDir()).relativeFilePath(alone) << QStringList()
         << DisplayKind::None;
     QTest::addRow("lumetta -platform offscreen")
         << kLumetta << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")}

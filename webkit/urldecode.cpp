@@ -42,9 +42,13 @@ public:
         body.reserve(n - start + 1);
         int mode = Unknown;
         for (int i = start; i <= n; ++i) {
-            const QChar ch = at(i);
-            if (ch != QLatin1Char('%')) {
-                body += ch;
+            if (at(i) != QLatin1Char('%')) {
+                // The plain text up to the next escape, at once.
+                qsizetype next = t.indexOf(QLatin1Char('%'), i);
+                if (next < 0)
+                    next = n;
+                body += QStringView(t).sliced(i - 1, next - i + 1);
+                i = int(next);
                 continue;
             }
             const int b = hexAt(i + 1);
