@@ -103,7 +103,9 @@ void Recovery::navigation(QWebEngineNavigationRequest& request) {
         request.reject();
         if (policy_.givenUp()) {
             policy_.retried();
-            reload();
+            // Not from inside the engine's own handling of the rejected navigation: a load
+            // started there can lose the page's scripts.
+            QTimer::singleShot(0, this, &Recovery::reload);
         }
         return;
     }

@@ -269,28 +269,21 @@ std::string asciiLower(std::string_view text) {
 
 std::string trimBlanks(std::string_view text) {
     static constexpr std::string_view ideographicSpace = "\xE3\x80\x80";
-    bool changed = true;
-    while (changed && !text.empty()) {
-        changed = false;
-        if (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
-            text.front() == '\n') {
-            text.remove_prefix(1);
-            changed = true;
-        } else if (startsWith(text, ideographicSpace)) {
-            text.remove_prefix(ideographicSpace.size());
-            changed = true;
-        }
+    // The length of the blank at the text's front (or back), 0 when there is none.
+    const auto blankAt = [&text](bool back) -> size_t {
         if (text.empty())
-            break;
-        if (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-            text.back() == '\n') {
-            text.remove_suffix(1);
-            changed = true;
-        } else if (endsWith(text, ideographicSpace)) {
-            text.remove_suffix(ideographicSpace.size());
-            changed = true;
-        }
-    }
+            return 0;
+        const char c = back ? text.back() : text.front();
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            return 1;
+        const bool wide =
+            back ? endsWith(text, ideographicSpace) : startsWith(text, ideographicSpace);
+        return wide ? ideographicSpace.size() : 0;
+    };
+    while (const size_t n = blankAt(false))
+        text.remove_prefix(n);
+    while (const size_t n = blankAt(true))
+        text.remove_suffix(n);
     return std::string(text);
 }
 
