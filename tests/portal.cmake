@@ -23,3 +23,9 @@ if(TARGET portal_window)
     use_player_recorder(${name})
   endforeach()
 endif()
+
+# corvale --search, run as a program without a display.
+if(TARGET corvale)
+  program_test(test_headless)
+  add_dependencies(test_headless corvale localweb)
+endif()
