@@ -120,7 +120,9 @@ ResultRow zairuRow(int k, QStringView link) {
     LinkCells cells = linkCells(link, size);
     ResultRow row;
     row.id = QString::number(k);
-    row.format = cells.name.sliced(cells.formatFrom);
+    // A link without a name field has no format either: both cells stay null.
+    if (!cells.name.isNull())
+        row.format = cells.name.sliced(cells.formatFrom);
     row.name = std::move(cells.name);
     row.size = QString::fromLatin1(size, cells.sizeLength);
     return row;
