@@ -101,10 +101,10 @@ void portalCase(LocalWeb& web, const HostileReply& hostile, int round) {
     if (!QTest::qWaitForWindowExposed(&form))
         std::fprintf(stderr, "the portal window did not show\n");
     form.Image3_Click();
-    form.Text1->setText(keyword);
+    form.Text1()->setText(keyword);
     QElapsedTimer clock;
     clock.start();
-    ClickProbe probe(form.Text1); // a click in the keyword box
+    ClickProbe probe(form.Text1()); // a click in the keyword box
     // A plain event loop: QTest's waits sleep between rounds, which would delay the clicks.
     QEventLoop loop;
     QObject::connect(form.findChild<portal::LinkSearch*>(), &portal::LinkSearch::finished, &loop,

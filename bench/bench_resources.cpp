@@ -62,21 +62,21 @@ int measurePortal() {
     QObject::connect(&webkit::Fetcher::instance(), &webkit::Fetcher::arrived, &form,
                      [&] { clock.start(); });
     qint64 listMs = -1;
-    QObject::connect(form.ListView1->model(), &QAbstractItemModel::modelReset, &form, [&] {
-        if (form.ListView1->rowCount() == 0)
+    QObject::connect(form.ListView1()->model(), &QAbstractItemModel::modelReset, &form, [&] {
+        if (form.ListView1()->rowCount() == 0)
             return; // the list emptied as the search starts
         QTimer::singleShot(0, &form, [&] {
-            form.ListView1->viewport()->repaint();
+            form.ListView1()->viewport()->repaint();
             listMs = clock.elapsed();
         });
     });
     form.Image3_Click();
-    form.Text1->setText(kKeyword);
+    form.Text1()->setText(kKeyword);
     int enter = 13;
     form.Text1_KeyPress(enter);
     if (!QTest::qWaitFor([&] { return listMs >= 0; }, 120000))
         std::fprintf(stderr, "the search listed nothing\n");
-    const int rows = form.ListView1->rowCount();
+    const int rows = form.ListView1()->rowCount();
     std::printf("%.1f %.1f %lld %d\n", started, settledPssMiB(QCoreApplication::applicationPid()),
                 static_cast<long long>(listMs), rows);
     return 0;

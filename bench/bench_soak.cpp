@@ -62,7 +62,7 @@ int soakPortal(int searches) {
     QElapsedTimer clock;
     clock.start();
     for (int i = 1; i <= searches; ++i) {
-        form.Text1->setText(i % 2 ? kFound : kNothing);
+        form.Text1()->setText(i % 2 ? kFound : kNothing);
         int enter = 13;
         form.Text1_KeyPress(enter);
         if (!QTest::qWaitFor([&] { return done >= i; }, 60000)) {

@@ -15,7 +15,7 @@ inline portal::Form1& openPortal(std::optional<portal::Form1>& made) {
     portal::Form1& form = *made;
     form.setPlayerPath(QString());
     form.show();
-    documentComplete(form.WebBrowser1->page(), 30000);
+    documentComplete(form.WebBrowser1()->page(), 30000);
     return form;
 }
 

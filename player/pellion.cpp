@@ -57,10 +57,10 @@ pellion::pellion(QString commandLine, QWidget* parent)
                    vendorSiteHost());
     resize(pixels(kClientWidth), pixels(kClientHeight));
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &pellion::Timer1_Timer);
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setInterval(1000);
+    connect(Timer1_, &QTimer::timeout, this, &pellion::Timer1_Timer);
 
     createBrowser();
 
@@ -74,19 +74,19 @@ pellion::pellion(QString commandLine, QWidget* parent)
 }
 
 void pellion::createBrowser() {
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
-    browser_ = new browser::Browser(WebBrowser1, {.fullScreenKey = true});
+    WebBrowser1_ = new QWebEngineView(this);
+    WebBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1_->setGeometry(0, 0, pixels(kBrowserWidth), pixels(kBrowserHeight));
+    browser_ = new browser::Browser(WebBrowser1_, {.fullScreenKey = true});
 
     // The user started the player to watch: a play page's video starts as soon as it can, with
     // or without sound. Left to the browser's default, a video may start only after a user
     // gesture, and a muted one waits until the browser has drawn it inside the view, which on
     // a busy machine or at the very first start of the renderer may take very long.
-    WebBrowser1->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    WebBrowser1_->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 
     // The page's own location.href: QWebEngineView::url() re-escapes characters such as "|".
-    readAddress_ = [page = QPointer<QWebEnginePage>(WebBrowser1->page())](const Answer& answer) {
+    readAddress_ = [page = QPointer<QWebEnginePage>(WebBrowser1_->page())](const Answer& answer) {
         if (page)
             page->runJavaScript(QStringLiteral("location.href"),
                                 [answer](const QVariant& href) { answer(href.toString()); });
@@ -94,11 +94,11 @@ void pellion::createBrowser() {
 
     // A page whose process ended comes back: the film plays again, the link page is watched on.
     recovery_ = new browser::Recovery(
-        WebBrowser1->page(), [this](const QUrl& shown) { reloadShown(shown); }, this);
+        WebBrowser1_->page(), [this](const QUrl& shown) { reloadShown(shown); }, this);
 }
 
 void pellion::traceLoads() {
-    connect(WebBrowser1->page(), &QWebEnginePage::loadingChanged, this,
+    connect(WebBrowser1_->page(), &QWebEnginePage::loadingChanged, this,
             [](const QWebEngineLoadingInfo& info) {
                 // The page that opens a play address is a data: address; its scheme says
                 // enough.
@@ -116,8 +116,8 @@ void pellion::Form_Load() {
     if (loaded_)
         return;
     loaded_ = true;
-    qjym = vendorSiteBase();
-    navigate(qjym + kLoadingPath);
+    qjym_ = vendorSiteBase();
+    navigate(qjym_ + kLoadingPath);
     setState(State::Loading);
 
     // The loading page stays while the check asks the vendor; the command line is handled
@@ -146,9 +146,9 @@ void pellion::startFromCommandLine() {
         dqbfdz(commandLine_);
         return;
     }
-    navigate(qjym + kLinkPagePath);
+    navigate(qjym_ + kLinkPagePath);
     setState(State::Waiting);
-    Timer1->start();
+    Timer1_->start();
 }
 
 void pellion::Timer1_Timer() {
@@ -184,7 +184,7 @@ void pellion::watchAddress(const QString& address) {
         showErrorPage();
         break;
     }
-    Timer1->stop();
+    Timer1_->stop();
 }
 
 void pellion::dqbfdz(const QString& bfdz) {
@@ -203,7 +203,7 @@ void pellion::openPlayAddress(const QString& playAddress, const QString& request
 void pellion::showPlayPage() {
     // A browser request header named Referer is dropped by QtWebEngine, so the play page is
     // opened from a page that stands at the request address itself.
-    WebBrowser1->page()->setHtml(refererBootstrapHtml(playAddress_, requestAddress_),
+    WebBrowser1_->page()->setHtml(refererBootstrapHtml(playAddress_, requestAddress_),
                                  playApiOrigin());
 }
 
@@ -217,29 +217,29 @@ void pellion::reloadShown(const QUrl& shown) {
     // Otherwise the page it showed, which the timer goes on watching while the link page is
     // out; without an address of its own, the page of the state it is in.
     if (!shown.isEmpty() && shown.scheme() != QLatin1String("data")) {
-        WebBrowser1->load(shown);
+        WebBrowser1_->load(shown);
         return;
     }
     switch (state_) {
     case State::Waiting:
-        navigate(qjym + kLinkPagePath);
+        navigate(qjym_ + kLinkPagePath);
         break;
     case State::ErrorPage:
-        navigate(qjym + kErrorPagePath);
+        navigate(qjym_ + kErrorPagePath);
         break;
     default:
-        navigate(qjym + kLoadingPath);
+        navigate(qjym_ + kLoadingPath);
         break;
     }
 }
 
 void pellion::showErrorPage() {
-    navigate(qjym + kErrorPagePath);
+    navigate(qjym_ + kErrorPagePath);
     setState(State::ErrorPage);
 }
 
 void pellion::navigate(const QString& address) {
-    WebBrowser1->load(QUrl(address));
+    WebBrowser1_->load(QUrl(address));
 }
 
 void pellion::setState(State state) {
@@ -259,14 +259,14 @@ void pellion::resizeEvent(QResizeEvent* event) {
 
 void pellion::Form_Resize() {
     // Each step stands alone; one that cannot apply (a minimised or empty window) is skipped.
-    WebBrowser1->move(0, WebBrowser1->y());
+    WebBrowser1_->move(0, WebBrowser1_->y());
     const bool minimised = isMinimized();
     const int innerWidth = width(), innerHeight = height();
     if (!minimised && innerWidth > 0)
-        WebBrowser1->resize(pixels(browser::pixelsToTwips(innerWidth) + kBrowserOverhang),
-                            WebBrowser1->height());
+        WebBrowser1_->resize(pixels(browser::pixelsToTwips(innerWidth) + kBrowserOverhang),
+                            WebBrowser1_->height());
     if (!minimised && innerHeight > 0)
-        WebBrowser1->resize(WebBrowser1->width(), innerHeight);
+        WebBrowser1_->resize(WebBrowser1_->width(), innerHeight);
 }
 
 } // namespace lumetta

@@ -54,9 +54,10 @@ public:
     using AddressReader = std::function<void(const Answer& answer)>;
     void setAddressReader(AddressReader reader) { readAddress_ = std::move(reader); }
 
-    QTimer* Timer1 = nullptr;
-    QWebEngineView* WebBrowser1 = nullptr;
-    QString qjym;
+    QTimer* Timer1() const { return Timer1_; }
+    QWebEngineView* WebBrowser1() const { return WebBrowser1_; }
+    // The vendor site's root address, without a "/" at its end.
+    QString qjym() const { return qjym_; }
 
 Q_SIGNALS:
     void stateChanged(lumetta::pellion::State state);
@@ -86,6 +87,9 @@ private:
     void setState(State state);
     void navigate(const QString& address);
 
+    QTimer* Timer1_ = nullptr;
+    QWebEngineView* WebBrowser1_ = nullptr;
+    QString qjym_;
     QString commandLine_;
     State state_ = State::Loading;
     webkit::VersionCheck* versionCheck_ = nullptr;

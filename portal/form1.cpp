@@ -126,15 +126,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent), links_(new Links) {
 
     createControls();
     // The browser's own behaviour first: it gives the view the page that the host then uses.
-    browser_ = new browser::Browser(WebBrowser1);
-    host_ = new BrowserHost(WebBrowser1, external_);
+    browser_ = new browser::Browser(WebBrowser1_);
+    host_ = new BrowserHost(WebBrowser1_, external_);
     // A page whose process ended comes back at its address, in browser mode or behind the
     // list; the list, the mode and the keyword are left as they are. The bridge's script stays
     // with the page and reaches the new process's documents.
     recovery_ = new browser::Recovery(
-        WebBrowser1->page(),
+        WebBrowser1_->page(),
         [this](const QUrl& shown) {
-            WebBrowser1->load(shown.isEmpty() || shown.scheme() == QLatin1String("data")
+            WebBrowser1_->load(shown.isEmpty() || shown.scheme() == QLatin1String("data")
                                   ? QUrl(qjym_)
                                   : shown);
         },
@@ -152,10 +152,10 @@ Form1::~Form1() = default;
 void Form1::createControls() {
     // Created back to front: the images on the window surface first, then the controls, each
     // over the ones before it.
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(bitmap("header.png"));
-    Image1->setGeometry(twipsRect(0, 0, 22500, 600));
+    Image1_ = new QLabel(this);
+    Image1_->setObjectName(QStringLiteral("Image1"));
+    Image1_->setPixmap(bitmap("header.png"));
+    Image1_->setGeometry(twipsRect(0, 0, 22500, 600));
 
     const auto headerButton = [this](const char* name, const char* file, double left) {
         auto* b = new ClickableBitmap(this);
@@ -165,42 +165,42 @@ void Form1::createControls() {
         b->setCursor(Qt::PointingHandCursor);
         return b;
     };
-    Image2 = headerButton("Image2", "cinema.png", 120);
-    Image3 = headerButton("Image3", "seedsearch.png", 1680);
-    Image4 = headerButton("Image4", "cloudplay.png", 3240);
+    Image2_ = headerButton("Image2", "cinema.png", 120);
+    Image3_ = headerButton("Image3", "seedsearch.png", 1680);
+    Image4_ = headerButton("Image4", "cloudplay.png", 3240);
     // What a screen reader says for each control: for a bitmap, the text it shows.
-    Image1->setAccessibleName(QStringLiteral("Qarvo 种子搜索 高清影院 云播放"));
-    Image2->setAccessibleName(QStringLiteral("Qarvo影院"));
-    Image3->setAccessibleName(QStringLiteral("种子搜索"));
-    Image4->setAccessibleName(QStringLiteral("云播放"));
+    Image1_->setAccessibleName(QStringLiteral("Qarvo 种子搜索 高清影院 云播放"));
+    Image2_->setAccessibleName(QStringLiteral("Qarvo影院"));
+    Image3_->setAccessibleName(QStringLiteral("种子搜索"));
+    Image4_->setAccessibleName(QStringLiteral("云播放"));
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twipsRect(10560, 100, 3855, 360));
+    Text1_ = new QLineEdit(this);
+    Text1_->setObjectName(QStringLiteral("Text1"));
+    Text1_->setGeometry(twipsRect(10560, 100, 3855, 360));
     QFont boxFont = font();
     boxFont.setPixelSize(13);
-    Text1->setFont(boxFont);
-    Text1->setText(kPlaceholder);
-    Text1->setAccessibleName(QStringLiteral("关键字"));
+    Text1_->setFont(boxFont);
+    Text1_->setText(kPlaceholder);
+    Text1_->setAccessibleName(QStringLiteral("关键字"));
 
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(twipsRect(0, 520, 2250, 7460));
-    WebBrowser1->setAccessibleName(QStringLiteral("网页"));
+    WebBrowser1_ = new QWebEngineView(this);
+    WebBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1_->setGeometry(twipsRect(0, 520, 2250, 7460));
+    WebBrowser1_->setAccessibleName(QStringLiteral("网页"));
 
-    ListView1 = new ResultList(links_, this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setGeometry(twipsRect(5400, 520, 5535, 1500));
-    ListView1->setAccessibleName(QStringLiteral("搜索结果"));
-    ListView1->hide();
+    ListView1_ = new ResultList(links_, this);
+    ListView1_->setObjectName(QStringLiteral("ListView1"));
+    ListView1_->setGeometry(twipsRect(5400, 520, 5535, 1500));
+    ListView1_->setAccessibleName(QStringLiteral("搜索结果"));
+    ListView1_->hide();
 
-    Picture1 = new ClickableBitmap(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(bitmap("search.png"));
-    Picture1->setGeometry(twipsRect(14520, 100, 375, 375));
-    Picture1->setCursor(Qt::PointingHandCursor);
-    Picture1->setFocusPolicy(Qt::TabFocus);
-    Picture1->setAccessibleName(QStringLiteral("搜索"));
+    Picture1_ = new ClickableBitmap(this);
+    Picture1_->setObjectName(QStringLiteral("Picture1"));
+    Picture1_->setPixmap(bitmap("search.png"));
+    Picture1_->setGeometry(twipsRect(14520, 100, 375, 375));
+    Picture1_->setCursor(Qt::PointingHandCursor);
+    Picture1_->setFocusPolicy(Qt::TabFocus);
+    Picture1_->setAccessibleName(QStringLiteral("搜索"));
 
     const auto banner = [this](const char* name, const char* file, QRect geometry,
                                const QString& message) {
@@ -213,22 +213,22 @@ void Form1::createControls() {
         b->hide();
         return b;
     };
-    Picture2 = banner("Picture2", "noresults.png", twipsRect(4080, 3600, 7455, 360),
+    Picture2_ = banner("Picture2", "noresults.png", twipsRect(4080, 3600, 7455, 360),
                       QStringLiteral("没有找到相关的种子，请试试输入演员的名字，或换个关键字再搜索"));
-    Picture3 = banner("Picture3", "searching.png", twipsRect(6480, 3600, 2740, 360),
+    Picture3_ = banner("Picture3", "searching.png", twipsRect(6480, 3600, 2740, 360),
                       QStringLiteral("正在搜索，请稍候…"));
 
     // Tab order; see focusNextPrevChild.
-    setTabOrder(Text1, WebBrowser1);
-    setTabOrder(WebBrowser1, ListView1);
-    setTabOrder(ListView1, Picture1);
+    setTabOrder(Text1_, WebBrowser1_);
+    setTabOrder(WebBrowser1_, ListView1_);
+    setTabOrder(ListView1_, Picture1_);
 
-    mnuOptions = new QMenu(QStringLiteral("右键"), this);
-    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    aplary = mnuOptions->addAction(QStringLiteral("在线云播放"));
-    aplary->setObjectName(QStringLiteral("aplary"));
-    acopy = mnuOptions->addAction(QStringLiteral("复制电影地址"));
-    acopy->setObjectName(QStringLiteral("acopy"));
+    mnuOptions_ = new QMenu(QStringLiteral("右键"), this);
+    mnuOptions_->setObjectName(QStringLiteral("mnuOptions"));
+    aplary_ = mnuOptions_->addAction(QStringLiteral("在线云播放"));
+    aplary_->setObjectName(QStringLiteral("aplary"));
+    acopy_ = mnuOptions_->addAction(QStringLiteral("复制电影地址"));
+    acopy_->setObjectName(QStringLiteral("acopy"));
 }
 
 void Form1::setLinks(const QStringList& links) {
@@ -273,7 +273,7 @@ void Form1::Form_Load() {
 
     // The start page loads in the background. The version check runs on its own, holding
     // back neither the page nor the window.
-    WebBrowser1->load(QUrl(qjym_));
+    WebBrowser1_->load(QUrl(qjym_));
     pdup();
     setAnzt(1);
     chuangjian();
@@ -286,11 +286,11 @@ void Form1::pdup() {
     // The check asks the site that serves the start page. It goes out once the start page has
     // begun to arrive or its load has ended, so the page is never queued behind it; a site that
     // keeps the page waiting is asked after a short while all the same.
-    connect(WebBrowser1, &QWebEngineView::loadProgress, this, [this](int progress) {
+    connect(WebBrowser1_, &QWebEngineView::loadProgress, this, [this](int progress) {
         if (progress > 0)
             startVersionCheck();
     });
-    connect(WebBrowser1, &QWebEngineView::loadFinished, this, &Form1::startVersionCheck);
+    connect(WebBrowser1_, &QWebEngineView::loadFinished, this, &Form1::startVersionCheck);
     QTimer::singleShot(kVersionCheckLatestMs, this, &Form1::startVersionCheck);
 }
 
@@ -308,20 +308,20 @@ void Form1::announceNewVersion(const QString& downloadText) {
 void Form1::chuangjian() {
     // Report view: one line per row under column headers, nothing edited in place, a click
     // anywhere on a line selects the whole row, and rows stay in the order they were added.
-    ListView1->setRootIsDecorated(false);
-    ListView1->setItemsExpandable(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setSortingEnabled(false);
-    ListView1->setAlternatingRowColors(true);
+    ListView1_->setRootIsDecorated(false);
+    ListView1_->setItemsExpandable(false);
+    ListView1_->setUniformRowHeights(true);
+    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1_->setAllColumnsShowFocus(true);
+    ListView1_->setSortingEnabled(false);
+    ListView1_->setAlternatingRowColors(true);
     // A row dragged out carries its link as text, into an eD2k client or an editor.
-    ListView1->setDragEnabled(true);
-    ListView1->setDragDropMode(QAbstractItemView::DragOnly);
-    ListView1->setDefaultDropAction(Qt::CopyAction);
-    QHeaderView* header = ListView1->header();
+    ListView1_->setDragEnabled(true);
+    ListView1_->setDragDropMode(QAbstractItemView::DragOnly);
+    ListView1_->setDefaultDropAction(Qt::CopyAction);
+    QHeaderView* header = ListView1_->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setSectionsClickable(false);
@@ -334,9 +334,9 @@ void Form1::chuangjian() {
     QStringList titles;
     for (const auto& c : columns)
         titles << QString::fromUtf16(c.title);
-    ListView1->setHeaderLabels(titles);
+    ListView1_->setHeaderLabels(titles);
     for (int i = 0; i < int(std::size(columns)); ++i)
-        ListView1->setColumnWidth(i, px(columns[i].width));
+        ListView1_->setColumnWidth(i, px(columns[i].width));
 }
 
 bool Form1::focusNextPrevChild(bool next) {
@@ -344,7 +344,7 @@ bool Form1::focusNextPrevChild(bool next) {
     // button, passing over any that is hidden. Kept here rather than in the focus chain, where
     // the engine's page widgets come and go as pages load. Tab also arrives here from the page
     // once its own elements are done.
-    QWidget* const order[] = {Text1, WebBrowser1, ListView1, Picture1};
+    QWidget* const order[] = {Text1_, WebBrowser1_, ListView1_, Picture1_};
     const int count = int(std::size(order));
     const QWidget* current = QApplication::focusWidget();
     int at = -1;
@@ -373,12 +373,12 @@ void Form1::Form_Resize() {
     // tops stay where they are.
     const double clientWidth = browser::pixelsToTwips(width());
     const double clientHeight = browser::pixelsToTwips(height());
-    setLeft(WebBrowser1, 0);
-    setWidth(WebBrowser1, clientWidth);
-    setHeight(WebBrowser1, clientHeight - 200);
-    setLeft(ListView1, 0);
-    setWidth(ListView1, clientWidth);
-    setHeight(ListView1, clientHeight - 260);
+    setLeft(WebBrowser1_, 0);
+    setWidth(WebBrowser1_, clientWidth);
+    setHeight(WebBrowser1_, clientHeight - 200);
+    setLeft(ListView1_, 0);
+    setWidth(ListView1_, clientWidth);
+    setHeight(ListView1_, clientHeight - 260);
 }
 
 } // namespace portal

@@ -109,21 +109,21 @@ public:
     void acopy_Click();
 
     // Controls, by their designer names.
-    QLabel* Image1;
-    ClickableBitmap* Image2;
-    ClickableBitmap* Image3;
-    ClickableBitmap* Image4;
-    QLineEdit* Text1;
-    QWebEngineView* WebBrowser1;
-    ResultList* ListView1;
-    ClickableBitmap* Picture1;
-    QLabel* Picture2;
-    QLabel* Picture3;
+    QLabel* Image1() const { return Image1_; }
+    ClickableBitmap* Image2() const { return Image2_; }
+    ClickableBitmap* Image3() const { return Image3_; }
+    ClickableBitmap* Image4() const { return Image4_; }
+    QLineEdit* Text1() const { return Text1_; }
+    QWebEngineView* WebBrowser1() const { return WebBrowser1_; }
+    ResultList* ListView1() const { return ListView1_; }
+    ClickableBitmap* Picture1() const { return Picture1_; }
+    QLabel* Picture2() const { return Picture2_; }
+    QLabel* Picture3() const { return Picture3_; }
 
     // The result list's pop-up menu, never on a menu bar.
-    QMenu* mnuOptions;
-    QAction* aplary;
-    QAction* acopy;
+    QMenu* mnuOptions() const { return mnuOptions_; }
+    QAction* aplary() const { return aplary_; }
+    QAction* acopy() const { return acopy_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -166,6 +166,20 @@ private:
     webkit::VersionCheck* versionCheck_ = nullptr;
     bool versionCheckStarted_ = false;
     LinkSearch* search_ = nullptr;
+
+    QLabel* Image1_ = nullptr;
+    ClickableBitmap* Image2_ = nullptr;
+    ClickableBitmap* Image3_ = nullptr;
+    ClickableBitmap* Image4_ = nullptr;
+    QLineEdit* Text1_ = nullptr;
+    QWebEngineView* WebBrowser1_ = nullptr;
+    ResultList* ListView1_ = nullptr;
+    ClickableBitmap* Picture1_ = nullptr;
+    QLabel* Picture2_ = nullptr;
+    QLabel* Picture3_ = nullptr;
+    QMenu* mnuOptions_ = nullptr;
+    QAction* aplary_ = nullptr;
+    QAction* acopy_ = nullptr;
 };
 
 } // namespace portal

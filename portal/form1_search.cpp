@@ -36,24 +36,24 @@ void Form1::connectHandlers() {
     search_ = new LinkSearch(this);
     connect(search_, &LinkSearch::finished, this, &Form1::searchFinished);
 
-    connect(Image2, &ClickableBitmap::clicked, this, &Form1::Image2_Click);
-    connect(Image3, &ClickableBitmap::clicked, this, &Form1::Image3_Click);
-    connect(Image4, &ClickableBitmap::clicked, this, &Form1::Image4_Click);
-    connect(Picture1, &ClickableBitmap::clicked, this, &Form1::Picture1_Click);
-    connect(aplary, &QAction::triggered, this, &Form1::aplary_Click);
-    connect(acopy, &QAction::triggered, this, &Form1::acopy_Click);
-    Text1->installEventFilter(this);
-    ListView1->installEventFilter(this);
-    ListView1->viewport()->installEventFilter(this);
+    connect(Image2_, &ClickableBitmap::clicked, this, &Form1::Image2_Click);
+    connect(Image3_, &ClickableBitmap::clicked, this, &Form1::Image3_Click);
+    connect(Image4_, &ClickableBitmap::clicked, this, &Form1::Image4_Click);
+    connect(Picture1_, &ClickableBitmap::clicked, this, &Form1::Picture1_Click);
+    connect(aplary_, &QAction::triggered, this, &Form1::aplary_Click);
+    connect(acopy_, &QAction::triggered, this, &Form1::acopy_Click);
+    Text1_->installEventFilter(this);
+    ListView1_->installEventFilter(this);
+    ListView1_->viewport()->installEventFilter(this);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && keywordBoxEvent(*event))
+    if (watched == Text1_ && keywordBoxEvent(*event))
         return true;
-    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+    if (watched == ListView1_ && event->type() == QEvent::KeyPress &&
         ListView1_KeyDown(*static_cast<QKeyEvent*>(event)))
         return true;
-    if (watched == ListView1->viewport())
+    if (watched == ListView1_->viewport())
         listViewportEvent(*event);
     return QWidget::eventFilter(watched, event);
 }
@@ -72,7 +72,7 @@ bool Form1::keywordBoxEvent(const QEvent& event) {
         }
     } else if (event.type() == QEvent::MouseButtonRelease) {
         const auto& mouse = static_cast<const QMouseEvent&>(event);
-        if (mouse.button() == Qt::LeftButton && Text1->rect().contains(mouse.position().toPoint()))
+        if (mouse.button() == Qt::LeftButton && Text1_->rect().contains(mouse.position().toPoint()))
             Text1_Click();
     }
     return false;
@@ -92,21 +92,21 @@ void Form1::showMessage(const QString& text) {
 }
 
 void Form1::Image2_Click() {
-    WebBrowser1->show();
-    ListView1->hide();
+    WebBrowser1_->show();
+    ListView1_->hide();
     if (anzt_ == kSearchMode)
-        Picture2->hide();
+        Picture2_->hide();
     setAnzt(kBrowserMode);
 }
 
 void Form1::Image3_Click() {
-    WebBrowser1->hide();
-    ListView1->show();
+    WebBrowser1_->hide();
+    ListView1_->show();
     setAnzt(kSearchMode);
-    const QString keyword = Text1->text();
+    const QString keyword = Text1_->text();
     if (keyword == kPlaceholder || keyword.isEmpty())
         return;
-    Picture3->show();
+    Picture3_->show();
     huoquindex();
 }
 
@@ -116,8 +116,8 @@ void Form1::Image4_Click() {
 }
 
 void Form1::siteSearch() {
-    WebBrowser1->load(QUrl(qjym_ + QStringLiteral("search.php?keyword=") +
-                           webkit::UTF8_URLEncoding(Text1->text())));
+    WebBrowser1_->load(QUrl(qjym_ + QStringLiteral("search.php?keyword=") +
+                           webkit::UTF8_URLEncoding(Text1_->text())));
 }
 
 void Form1::searchFromKeywordBox() {
@@ -126,31 +126,31 @@ void Form1::searchFromKeywordBox() {
         // A search from the keyword box starts on an empty list; the search-mode button keeps
         // the rows shown until the answers are in.
         links_->clear();
-        Picture3->show();
+        Picture3_->show();
         huoquindex();
     }
 }
 
 void Form1::Picture1_Click() {
-    if (Text1->text().isEmpty()) {
+    if (Text1_->text().isEmpty()) {
         showMessage(kButtonEmptyMessage);
         return;
     }
-    Picture2->hide();
+    Picture2_->hide();
     searchFromKeywordBox();
 }
 
 void Form1::Text1_Click() {
-    if (Text1->text() == kPlaceholder)
-        Text1->clear();
+    if (Text1_->text() == kPlaceholder)
+        Text1_->clear();
 }
 
 void Form1::Text1_KeyPress(int& KeyAscii) {
     if (KeyAscii != 13)
         return;
     KeyAscii = 0;
-    Picture2->hide();
-    if (Text1->text().isEmpty()) {
+    Picture2_->hide();
+    if (Text1_->text().isEmpty()) {
         showMessage(kEnterEmptyMessage);
         return;
     }
@@ -159,7 +159,7 @@ void Form1::Text1_KeyPress(int& KeyAscii) {
 
 void Form1::huoquindex() {
     // A search that is dropped never reaches the window: the links change when one ends.
-    search_->huoquindex(Text1->text());
+    search_->huoquindex(Text1_->text());
 }
 
 void Form1::searchFinished(const QStringList& links) {
@@ -172,14 +172,14 @@ void Form1::searchFinished(const QStringList& links) {
     if (!links.isEmpty() || anzt_ != kSearchMode) {
         zairu();
     } else {
-        Picture3->hide();
-        Picture2->show();
+        Picture3_->hide();
+        Picture2_->show();
     }
 }
 
 void Form1::zairu() {
     // The list follows the links, one row per link, and makes a row's texts when it shows it.
-    Picture3->hide();
+    Picture3_->hide();
 }
 
 bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
@@ -197,9 +197,9 @@ bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
     }
     if ((key.key() == Qt::Key_Menu && !mods) ||
         (key.key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
-        const int row = ListView1->selectedRow();
-        const QRect at = row >= 0 ? ListView1->rowRect(row) : QRect();
-        mnuOptions->popup(ListView1->viewport()->mapToGlobal(at.isValid() ? at.bottomLeft()
+        const int row = ListView1_->selectedRow();
+        const QRect at = row >= 0 ? ListView1_->rowRect(row) : QRect();
+        mnuOptions_->popup(ListView1_->viewport()->mapToGlobal(at.isValid() ? at.bottomLeft()
                                                                            : QPoint(0, 0)));
         return true;
     }
@@ -208,16 +208,16 @@ bool Form1::ListView1_KeyDown(const QKeyEvent& key) {
 
 void Form1::ListView1_MouseUp(Qt::MouseButton Button) {
     if (Button == Qt::RightButton)
-        mnuOptions->popup(QCursor::pos());
+        mnuOptions_->popup(QCursor::pos());
 }
 
 void Form1::aplary_Click() {
-    if (const auto link = ListView1->selectedLink())
+    if (const auto link = ListView1_->selectedLink())
         HelloWorld(*link);
 }
 
 void Form1::acopy_Click() {
-    if (const auto link = ListView1->selectedLink())
+    if (const auto link = ListView1_->selectedLink())
         QApplication::clipboard()->setText(*link);
 }
 

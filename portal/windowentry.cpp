@@ -19,7 +19,7 @@ extern "C" __attribute__((visibility("default"))) int corvale_run_window(int* ar
     app::withHelpersReturningLargeBlocks([&] { form.emplace(); });
     if (app::StartTrace::wanted()) {
         auto* trace = new app::StartTrace(*clock, &*form);
-        QObject::connect(form->WebBrowser1, &QWebEngineView::loadFinished, trace,
+        QObject::connect(form->WebBrowser1(), &QWebEngineView::loadFinished, trace,
                          &app::StartTrace::loaded);
     }
     form->show();

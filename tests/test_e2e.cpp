@@ -129,23 +129,23 @@ void TestE2E::searchCopyAndPlay() {
     QTRY_VERIFY_WITH_TIMEOUT(
         web.requestedUrls().contains(QStringLiteral("http://" CORVALE_PORTAL_HOST "/")), 20000);
     // The page itself says when it has loaded.
-    QVERIFY(documentComplete(form.WebBrowser1->page()));
+    QVERIFY(documentComplete(form.WebBrowser1()->page()));
     screenshot(QStringLiteral("e2e-portal-start.png"));
 
     // Search mode, a Chinese keyword typed as an input method would, then Enter.
-    QTest::mouseClick(form.Image3, Qt::LeftButton);
-    QTest::mouseClick(form.Text1, Qt::LeftButton);
-    QCOMPARE(form.Text1->text(), QString());
+    QTest::mouseClick(form.Image3(), Qt::LeftButton);
+    QTest::mouseClick(form.Text1(), Qt::LeftButton);
+    QCOMPARE(form.Text1()->text(), QString());
     for (QChar c : QStringLiteral("变形"))
-        QTest::sendKeyEvent(QTest::Click, form.Text1, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    QTest::keyClick(form.Text1, Qt::Key_Return);
-    QVERIFY(form.Picture3->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() > 1, 30000);
-    QVERIFY(!form.Picture3->isVisible());
+        QTest::sendKeyEvent(QTest::Click, form.Text1(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(form.Text1(), Qt::Key_Return);
+    QVERIFY(form.Picture3()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1()->rowCount() > 1, 30000);
+    QVERIFY(!form.Picture3()->isVisible());
     screenshot(QStringLiteral("e2e-portal-results.png"));
 
     // What localweb's pages hold: the Transformers link first, 1.25 GiB shown as 1.2G.
-    portal::ResultList* list = form.ListView1;
+    portal::ResultList* list = form.ListView1();
     QCOMPARE(list->text(0, 1), QStringLiteral("变形金刚.Transformers.2007.BD1080P.rmvb"));
     QCOMPARE(list->text(0, 2), QStringLiteral(" 1.2G"));
     QCOMPARE(list->text(0, 3), QStringLiteral("rmvb"));
@@ -155,7 +155,7 @@ void TestE2E::searchCopyAndPlay() {
 
     // Copy row 1.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(0).center());
-    form.acopy->trigger();
+    form.acopy()->trigger();
     QCOMPARE(QApplication::clipboard()->text(), links[0]);
 
     // Double-click row 2: the real player starts with exactly that link and plays it.
@@ -187,7 +187,7 @@ void TestE2E::playerButtonAndLinkPage() {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     web.clearLog();
-    QTest::mouseClick(form.Image4, Qt::LeftButton);
+    QTest::mouseClick(form.Image4(), Qt::LeftButton);
     QCOMPARE(form.anzt(), qint16(3));
     // The player shows its loading page, then the link page, then plays what it was handed.
     // The order in which the loading page and the link page reach the server is not the

@@ -50,7 +50,7 @@ const HostileReply& rowOf(const QList<HostileReply>& replies) {
 // Types `keyword` into the window's search box in search mode and presses Enter.
 void searchFor(portal::Form1& form, const QString& keyword) {
     form.Image3_Click();
-    form.Text1->setText(keyword);
+    form.Text1()->setText(keyword);
     int enter = 13;
     form.Text1_KeyPress(enter);
 }
@@ -109,24 +109,24 @@ void TestHostile::hostileQuestionPage() {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     searchFor(form, keyword);
-    QVERIFY(form.Picture3->isVisible());
+    QVERIFY(form.Picture3()->isVisible());
 
     // The event loop stays free while the pages are read: a timer due at once fires while the
     // search still waits for its first pages, not after it.
     bool tickedDuringSearch = false;
-    QTimer::singleShot(0, &form, [&] { tickedDuringSearch = form.Picture3->isVisible(); });
-    QTRY_VERIFY_WITH_TIMEOUT(!form.Picture3->isVisible(), 30000);
+    QTimer::singleShot(0, &form, [&] { tickedDuringSearch = form.Picture3()->isVisible(); });
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Picture3()->isVisible(), 30000);
     QVERIFY(tickedDuringSearch);
 
     // The sound pages' links are all there; the hostile page gave nothing, or its one link.
     QStringList names;
-    for (int i = 0; i < form.ListView1->rowCount(); ++i)
-        names << form.ListView1->text(i, 1);
+    for (int i = 0; i < form.ListView1()->rowCount(); ++i)
+        names << form.ListView1()->text(i, 1);
     QVERIFY2(names.size() >= 2, qPrintable(names.join(QLatin1Char(','))));
     QCOMPARE(names.mid(0, 2),
              QStringList({QStringLiteral("good.avi"), QStringLiteral("fromquestion.mkv")}));
     QCOMPARE(names.size(), hostile.holdsAnswer ? 3 : 2);
-    QVERIFY(!form.Picture2->isVisible());
+    QVERIFY(!form.Picture2()->isVisible());
     QVERIFY(form.findChildren<QMessageBox*>().isEmpty());
 }
 
@@ -142,8 +142,8 @@ void TestHostile::thousandQuestionPages() {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     searchFor(form, QStringLiteral("thousand"));
     bool tickedDuringSearch = false;
-    QTimer::singleShot(0, &form, [&] { tickedDuringSearch = form.Picture3->isVisible(); });
-    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1->rowCount() == 1000, 60000);
+    QTimer::singleShot(0, &form, [&] { tickedDuringSearch = form.Picture3()->isVisible(); });
+    QTRY_VERIFY_WITH_TIMEOUT(form.ListView1()->rowCount() == 1000, 60000);
     QVERIFY(tickedDuringSearch);
     QCOMPARE(web.requestedUrls(QStringLiteral("http://zhidao.baidu.com/question/9")).size(), 1000);
 }

@@ -41,7 +41,7 @@ using State = pellion::State;
 namespace {
 
 QString href(const pellion& w) {
-    return js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString();
+    return js(w.WebBrowser1()->page(), QStringLiteral("location.href")).toString();
 }
 
 // Loads and shows a player started without a link, and waits until it shows the link page.
@@ -122,25 +122,25 @@ void TestPlayerWindow::designAndResize() {
     QCOMPARE(w.windowTitle(),
              QStringLiteral("Miravendv1.2  最好的的极速云点播软件  官网：" CORVALE_SITE_HOST));
     QCOMPARE(w.size(), QSize(968, 534));
-    QCOMPARE(w.WebBrowser1->objectName(), QStringLiteral("WebBrowser1"));
-    QCOMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 497, 281));
-    QCOMPARE(w.Timer1->objectName(), QStringLiteral("Timer1"));
-    QCOMPARE(w.Timer1->interval(), 1000);
-    QVERIFY(!w.Timer1->isActive());
-    QVERIFY(!w.Timer1->isSingleShot());
+    QCOMPARE(w.WebBrowser1()->objectName(), QStringLiteral("WebBrowser1"));
+    QCOMPARE(w.WebBrowser1()->geometry(), QRect(0, 0, 497, 281));
+    QCOMPARE(w.Timer1()->objectName(), QStringLiteral("Timer1"));
+    QCOMPARE(w.Timer1()->interval(), 1000);
+    QVERIFY(!w.Timer1()->isActive());
+    QVERIFY(!w.Timer1()->isSingleShot());
 
     // Shown, the browser fills the window and reaches 280 twips (18.67 px) past its right edge.
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 968 + 19, 534));
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), QRect(0, 0, 968 + 19, 534));
     w.resize(640, 360);
-    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 640 + 19, 360));
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), QRect(0, 0, 640 + 19, 360));
     w.resize(1200, 700);
-    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 0, 1200 + 19, 700));
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), QRect(0, 0, 1200 + 19, 700));
     // The browser's top is never touched by a resize.
-    w.WebBrowser1->move(5, 7);
+    w.WebBrowser1()->move(5, 7);
     w.resize(900, 500);
-    QTRY_COMPARE(w.WebBrowser1->geometry(), QRect(0, 7, 900 + 19, 500));
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), QRect(0, 7, 900 + 19, 500));
 }
 
 void TestPlayerWindow::startWithLink() {
@@ -153,7 +153,7 @@ void TestPlayerWindow::startWithLink() {
     QCOMPARE(opened[0][0].toString(), kPlayAddress);
     QCOMPARE(opened[0][1].toString(), request);
     QCOMPARE(w.state(), State::Playing);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
 
     QTRY_COMPARE_WITH_TIMEOUT(href(w), kPlayAddress, 30000);
     // The API was asked once, exactly as built, and only after the version check had its
@@ -178,19 +178,19 @@ void TestPlayerWindow::startWithLink() {
     }
     QVERIFY2(sameAsShownByLocalweb(logged, request), qPrintable(logged));
     const QString shown =
-        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('referer').textContent"))
+        js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('referer').textContent"))
             .toString();
     QVERIFY2(sameAsShownByLocalweb(shown, request), qPrintable(shown));
 
     // The clip really plays.
-    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1()->page(), kVideoPlaying).toBool(), 30000);
 
     const QString shots = qEnvironmentVariable("PLAYER_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
         QVERIFY(w.grab().save(QDir(shots).filePath(QStringLiteral("player-play-page.png"))));
-        js(w.WebBrowser1->page(),
+        js(w.WebBrowser1()->page(),
            QStringLiteral("window.scrollTo(0, document.body.scrollHeight); true"));
-        QTRY_VERIFY(js(w.WebBrowser1->page(), QStringLiteral("window.scrollY > 0")).toBool());
+        QTRY_VERIFY(js(w.WebBrowser1()->page(), QStringLiteral("window.scrollY > 0")).toBool());
         QVERIFY(w.grab().save(QDir(shots).filePath(QStringLiteral("player-play-page-end.png"))));
     }
 }
@@ -220,7 +220,7 @@ void TestPlayerWindow::loadingPageBeforeVersionAnswer() {
     QTRY_COMPARE_WITH_TIMEOUT(href(w), loadingPage, 30000);
     QCOMPARE(w.state(), State::Loading);
     QCOMPARE(states.size(), 1);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
     QStringList urls = web.requestedUrls();
     QVERIFY(!urls.contains(versionFile));
     QVERIFY(!urls.contains(linkPage));
@@ -249,11 +249,11 @@ void TestPlayerWindow::playsOutOfView() {
     w.resize(300, 40);
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(href(w), kPlayAddress, 30000);
-    QVERIFY(js(w.WebBrowser1->page(),
+    QVERIFY(js(w.WebBrowser1()->page(),
                QStringLiteral("document.getElementById('player').getBoundingClientRect().top > "
                               "window.innerHeight"))
                 .toBool());
-    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1()->page(), kVideoPlaying).toBool(), 30000);
 }
 
 void TestPlayerWindow::linkPageHandsOverALink_data() {
@@ -269,18 +269,18 @@ void TestPlayerWindow::linkPageHandsOverALink() {
     w.Form_Load();
     w.show();
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.Timer1()->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(
-        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1') !== null"))
+        js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('film-1') !== null"))
             .toBool(),
         30000);
     QCOMPARE(href(w), qjym + QStringLiteral("/y/index.php"));
     QVERIFY(web.requestedUrls(apiPrefix).isEmpty());
 
     // The user picks a film; the page hands its link over in the address.
-    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
+    js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
 
     // The link is the text after "okok=" in the address the page went to.
     const QStringList handOvers = web.requestedUrls(qjym + QStringLiteral("/y/index2.html?okok="));
@@ -295,7 +295,7 @@ void TestPlayerWindow::linkPageHandsOverALink() {
     QVERIFY(play.startsWith(QStringLiteral("http://" CORVALE_PLAY_HOST "/high.php?v=")));
     QTRY_COMPARE_WITH_TIMEOUT(href(w), play, 30000);
     QCOMPARE(wire.header(play, "Referer").value_or(QStringLiteral("<not asked for>")), request);
-    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1()->page(), kVideoPlaying).toBool(), 30000);
     QCOMPARE(w.state(), State::Playing);
 }
 
@@ -309,12 +309,12 @@ void TestPlayerWindow::linkWithBlanksAndChinese() {
     QSignalSpy opened(&w, &pellion::playOpened);
     QVERIFY(openOnLinkPage(w));
     QTRY_VERIFY_WITH_TIMEOUT(
-        js(w.WebBrowser1->page(),
+        js(w.WebBrowser1()->page(),
            QStringLiteral("document.getElementById('film-22').getAttribute('onclick')"))
             .toString()
             .contains(film),
         30000);
-    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-22').click(); true"));
+    js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('film-22').click(); true"));
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
 
     const QStringList handOvers = web.requestedUrls(qjym + QStringLiteral("/y/index2.html?okok="));
@@ -350,18 +350,18 @@ void TestPlayerWindow::lostAddressAnswerIsAskedForAgain() {
             lost << answer;
             return;
         }
-        w.WebBrowser1->page()->runJavaScript(
+        w.WebBrowser1()->page()->runJavaScript(
             QStringLiteral("location.href"),
             [answer](const QVariant& address) { answer(address.toString()); });
     });
     QVERIFY(openOnLinkPage(w));
     QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 30000);
-    js(w.WebBrowser1->page(),
+    js(w.WebBrowser1()->page(),
        QStringLiteral("location.href = '/y/index2.html?okok=%1'; true").arg(link));
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
     QVERIFY(reads >= 2);
     QCOMPARE(opened[0][0].toString(), play);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
 
     lost[0](qjym + QStringLiteral("/y/index2.html?okok=another-link"));
     QTRY_COMPARE_WITH_TIMEOUT(href(w), play, 30000);
@@ -388,9 +388,9 @@ void TestPlayerWindow::badHandOver() {
     QSignalSpy opened(&w, &pellion::playOpened);
     QVERIFY(openOnLinkPage(w));
     // The link page sends itself to the hand-over address, as its film list does on a click.
-    js(w.WebBrowser1->page(), QStringLiteral("location.href = '%1'; true").arg(target));
+    js(w.WebBrowser1()->page(), QStringLiteral("location.href = '%1'; true").arg(target));
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::ErrorPage, 30000);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/er.html"), 30000);
     QVERIFY(web.requestedUrls().contains(qjym + target));
     const QStringList asked = web.requestedUrls(apiPrefix);
@@ -412,10 +412,10 @@ void TestPlayerWindow::slowResolutionIsAskedForOnce() {
     pellion w(QStringLiteral("qd"));
     QSignalSpy opened(&w, &pellion::playOpened);
     QVERIFY(openOnLinkPage(w));
-    js(w.WebBrowser1->page(),
+    js(w.WebBrowser1()->page(),
        QStringLiteral("location.href = '/y/index2.html?okok=%1'; true").arg(link));
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Resolving, 30000);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
     QCOMPARE(opened[0][0].toString(), play);
     QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
@@ -452,7 +452,7 @@ void TestPlayerWindow::noPlayAddress() {
     QTRY_COMPARE_WITH_TIMEOUT(href(w), qjym + QStringLiteral("/y/er.html"), 30000);
     QCOMPARE(web.requestedUrls(apiPrefix), QStringList{request});
     QCOMPARE(opened.size(), 0);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
     QVERIFY(w.isVisible());
 }
 
@@ -489,14 +489,14 @@ void TestPlayerWindow::versionAnnouncement() {
     QVERIFY(box->isModal());
     // Start-up waits for the user: the link page comes only after the box is closed.
     QCOMPARE(w.state(), State::Loading);
-    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(!w.Timer1()->isActive());
     QVERIFY(desktop.opened.isEmpty());
     QVERIFY(web.requestedUrls(QStringLiteral("http://" CORVALE_PORTAL_HOST "//yunup.txt")).size() ==
             1);
 
     box->button(QMessageBox::Ok)->click();
     QTRY_COMPARE_WITH_TIMEOUT(w.state(), State::Waiting, 30000);
-    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.Timer1()->isActive());
     if (opened.isEmpty())
         QVERIFY(desktop.opened.isEmpty());
     else
@@ -573,11 +573,11 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const QSize size = w.size();
-    const QRect place = w.WebBrowser1->geometry();
+    const QRect place = w.WebBrowser1()->geometry();
     const QRect onScreen = screenPlace(w);
     QVERIFY(onScreen.isValid());
     QCOMPARE(onScreen.size(), size);
-    QWidget* surface = w.WebBrowser1->focusProxy();
+    QWidget* surface = w.WebBrowser1()->focusProxy();
     QVERIFY(surface);
     surface->setFocus();
 
@@ -586,16 +586,16 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
         QTRY_VERIFY(w.isFullScreen() && w.browser()->isFullScreen());
         if (windowManagerRuns())
             QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), w.screen()->geometry(), 20000);
-        QTRY_COMPARE(w.WebBrowser1->geometry(), w.rect());
+        QTRY_COMPARE(w.WebBrowser1()->geometry(), w.rect());
         QTest::keyClick(surface, leave);
         QTRY_VERIFY(!w.isFullScreen());
         QTRY_COMPARE(w.size(), size);
         QTRY_COMPARE_WITH_TIMEOUT(screenPlace(w), onScreen, 20000);
-        QTRY_COMPARE(w.WebBrowser1->geometry(), place);
+        QTRY_COMPARE(w.WebBrowser1()->geometry(), place);
     }
 
-    QSignalSpy started(w.WebBrowser1, &QWebEngineView::loadStarted);
-    js(w.WebBrowser1->page(),
+    QSignalSpy started(w.WebBrowser1(), &QWebEngineView::loadStarted);
+    js(w.WebBrowser1()->page(),
        QStringLiteral("var box = document.createElement('input'); box.id = 'box';"
                       "document.body.appendChild(box); box.focus(); 1"));
     QTest::keyClicks(surface, QStringLiteral("abc"));
@@ -603,7 +603,7 @@ void TestPlayerWindow::fullScreenKeysAndNavigationKeys() {
     QTest::keyClick(surface, Qt::Key_F5);
     QTest::mouseClick(surface, Qt::BackButton, {}, QPoint(20, 20));
     QTest::keyClick(surface, Qt::Key_Backspace);
-    QTRY_COMPARE(js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('box').value"))
+    QTRY_COMPARE(js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('box').value"))
                      .toString(),
                  QStringLiteral("ab"));
     QCOMPARE(started.size(), 0);
@@ -616,7 +616,7 @@ void TestPlayerWindow::pageProcessEnds() {
         pellion w(kLink);
         // The recovery's clock stands still: every end comes "at once" after the last reload.
         w.recovery()->policy().setClock([] { return qint64(0); });
-        QWebEnginePage* page = w.WebBrowser1->page();
+        QWebEnginePage* page = w.WebBrowser1()->page();
         w.Form_Load();
         w.show();
         QTRY_VERIFY_WITH_TIMEOUT(js(page, kVideoPlaying).toBool(), 60000);
@@ -657,17 +657,17 @@ void TestPlayerWindow::pageProcessEnds() {
     QSignalSpy opened(&w, &pellion::playOpened);
     QVERIFY(openOnLinkPage(w));
     web.clearLog();
-    QVERIFY(killPageProcess(w.WebBrowser1->page()));
+    QVERIFY(killPageProcess(w.WebBrowser1()->page()));
     QTRY_VERIFY_WITH_TIMEOUT(
-        js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1') !== null"))
+        js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('film-1') !== null"))
             .toBool(),
         30000);
     QCOMPARE(web.requestedUrls(qjym + QStringLiteral("/y/index.php")).size(), 1);
     QCOMPARE(w.state(), State::Waiting);
-    QVERIFY(w.Timer1->isActive());
-    js(w.WebBrowser1->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
+    QVERIFY(w.Timer1()->isActive());
+    js(w.WebBrowser1()->page(), QStringLiteral("document.getElementById('film-1').click(); true"));
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1()->page(), kVideoPlaying).toBool(), 60000);
 }
 
 int main(int argc, char** argv) {

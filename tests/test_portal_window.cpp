@@ -118,7 +118,7 @@ void TestPortalWindow::init() {
 Form1& TestPortalWindow::open() {
     form = std::make_unique<Form1>();
     Form1* f = form.get();
-    view = f->WebBrowser1;
+    view = f->WebBrowser1();
     f->setPlayerPath(QStringLiteral(RECORDER_PATH));
     f->playerStarts().setClock([this] {
         ++startRequests;
@@ -134,7 +134,7 @@ Form1& TestPortalWindow::open() {
 }
 
 bool TestPortalWindow::startPageLoaded(Form1& f) {
-    return showsComplete(f.WebBrowser1->page(), kRoot);
+    return showsComplete(f.WebBrowser1()->page(), kRoot);
 }
 
 void TestPortalWindow::startUpState() {
@@ -180,20 +180,20 @@ void TestPortalWindow::startUpState() {
     const struct {
         QLabel* label;
         QSize size;
-    } bitmaps[] = {{f.Image1, {1500, 40}}, {f.Image2, {100, 34}},  {f.Image3, {100, 34}},
-                   {f.Image4, {100, 34}},  {f.Picture1, {25, 25}}, {f.Picture2, {500, 24}},
-                   {f.Picture3, {183, 24}}};
+    } bitmaps[] = {{f.Image1(), {1500, 40}}, {f.Image2(), {100, 34}},  {f.Image3(), {100, 34}},
+                   {f.Image4(), {100, 34}},  {f.Picture1(), {25, 25}}, {f.Picture2(), {500, 24}},
+                   {f.Picture3(), {183, 24}}};
     for (const auto& b : bitmaps)
         QCOMPARE(b.label->pixmap().size(), b.size);
-    const QImage header = f.Image1->pixmap().toImage();
+    const QImage header = f.Image1()->pixmap().toImage();
     for (QPoint p : {QPoint(0, 0), QPoint(700, 20), QPoint(1499, 39)})
         QCOMPARE(header.pixelColor(p), QColor(77, 166, 222));
 
     // The keyword box holds the hint as its text.
-    QCOMPARE(f.Text1->text(), QStringLiteral(" 请在这里输入关键字"));
+    QCOMPARE(f.Text1()->text(), QStringLiteral(" 请在这里输入关键字"));
 
     // The result list: report view with four columns, whole rows, no editing, no sorting.
-    ResultList* list = f.ListView1;
+    ResultList* list = f.ListView1();
     QCOMPARE(list->columnCount(), 4);
     const QStringList headers = {QStringLiteral("ID"), QStringLiteral("电影名"),
                                  QStringLiteral("文件大小"), QStringLiteral("格式")};
@@ -209,11 +209,11 @@ void TestPortalWindow::startUpState() {
     QVERIFY(!list->isSortingEnabled());
 
     // The pop-up menu exists but is nowhere on show.
-    QCOMPARE(f.mnuOptions->objectName(), QStringLiteral("mnuOptions"));
-    QCOMPARE(f.mnuOptions->title(), QStringLiteral("右键"));
-    QCOMPARE(f.aplary->text(), QStringLiteral("在线云播放"));
-    QCOMPARE(f.acopy->text(), QStringLiteral("复制电影地址"));
-    QVERIFY(!f.mnuOptions->isVisible());
+    QCOMPARE(f.mnuOptions()->objectName(), QStringLiteral("mnuOptions"));
+    QCOMPARE(f.mnuOptions()->title(), QStringLiteral("右键"));
+    QCOMPARE(f.aplary()->text(), QStringLiteral("在线云播放"));
+    QCOMPARE(f.acopy()->text(), QStringLiteral("复制电影地址"));
+    QVERIFY(!f.mnuOptions()->isVisible());
     QVERIFY(f.findChildren<QMenuBar*>().isEmpty());
 
     // Stacking, front to back: the banners, the search button, the list, the browser, the
@@ -250,32 +250,32 @@ void TestPortalWindow::tabOrder() {
     web.route(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
     Form1& f = open();
     QVERIFY(startPageLoaded(f));
-    QVERIFY(loadPage(f.WebBrowser1, plain));
+    QVERIFY(loadPage(f.WebBrowser1(), plain));
     f.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f));
     const auto inBrowser = [&f] {
         QWidget* w = QApplication::focusWidget();
-        return w && (w == f.WebBrowser1 || f.WebBrowser1->isAncestorOf(w));
+        return w && (w == f.WebBrowser1() || f.WebBrowser1()->isAncestorOf(w));
     };
 
     // Keyword box, browser, then (the list being hidden) the search button, and round again.
-    f.Text1->setFocus();
-    QTRY_VERIFY(f.Text1->hasFocus());
-    QTest::keyClick(f.Text1, Qt::Key_Tab);
+    f.Text1()->setFocus();
+    QTRY_VERIFY(f.Text1()->hasFocus());
+    QTest::keyClick(f.Text1(), Qt::Key_Tab);
     QTRY_VERIFY(inBrowser());
     // The page has nothing to focus, so the next Tab leaves it.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QTRY_VERIFY(f.Picture1->hasFocus());
-    QTest::keyClick(f.Picture1, Qt::Key_Tab);
-    QTRY_VERIFY(f.Text1->hasFocus());
+    QTRY_VERIFY(f.Picture1()->hasFocus());
+    QTest::keyClick(f.Picture1(), Qt::Key_Tab);
+    QTRY_VERIFY(f.Text1()->hasFocus());
 
     // With the list shown it comes between the browser and the search button; backwards here.
-    f.ListView1->show();
-    QTest::keyClick(f.Text1, Qt::Key_Backtab, Qt::ShiftModifier);
-    QTRY_VERIFY(f.Picture1->hasFocus());
-    QTest::keyClick(f.Picture1, Qt::Key_Backtab, Qt::ShiftModifier);
-    QTRY_VERIFY(f.ListView1->hasFocus());
-    QTest::keyClick(f.ListView1, Qt::Key_Backtab, Qt::ShiftModifier);
+    f.ListView1()->show();
+    QTest::keyClick(f.Text1(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(f.Picture1()->hasFocus());
+    QTest::keyClick(f.Picture1(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(f.ListView1()->hasFocus());
+    QTest::keyClick(f.ListView1(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTRY_VERIFY(inBrowser());
 }
 
@@ -285,8 +285,8 @@ void TestPortalWindow::resizeFollowsTheWindow() {
     const auto expect = [&](int w, int h) {
         return QTest::qWaitFor(
             [&] {
-                return f.WebBrowser1->geometry() == QRect(0, 35, w, qRound(h - 200 / 15.0)) &&
-                       f.ListView1->geometry() == QRect(0, 35, w, qRound(h - 260 / 15.0));
+                return f.WebBrowser1()->geometry() == QRect(0, 35, w, qRound(h - 200 / 15.0)) &&
+                       f.ListView1()->geometry() == QRect(0, 35, w, qRound(h - 260 / 15.0));
             },
             10000);
     };
@@ -294,19 +294,19 @@ void TestPortalWindow::resizeFollowsTheWindow() {
 
     f.resize(1400, 700);
     QVERIFY(expect(1400, 700));
-    QCOMPARE(f.Image1->geometry(), QRect(0, 0, 1500, 40));
-    QCOMPARE(f.Picture1->geometry(), QRect(968, 7, 25, 25));
+    QCOMPARE(f.Image1()->geometry(), QRect(0, 0, 1500, 40));
+    QCOMPARE(f.Picture1()->geometry(), QRect(968, 7, 25, 25));
 
     // Too low for either: the widths still follow, the heights stay as they were.
     f.resize(600, 10);
     QTRY_COMPARE(f.size(), QSize(600, 10));
-    QCOMPARE(f.WebBrowser1->geometry(), QRect(0, 35, 600, 687));
-    QCOMPARE(f.ListView1->geometry(), QRect(0, 35, 600, 683));
+    QCOMPARE(f.WebBrowser1()->geometry(), QRect(0, 35, 600, 687));
+    QCOMPARE(f.ListView1()->geometry(), QRect(0, 35, 600, 683));
     // Between the two limits only the list keeps its height.
     f.resize(600, 15);
     QTRY_COMPARE(f.size(), QSize(600, 15));
-    QCOMPARE(f.WebBrowser1->geometry(), QRect(0, 35, 600, 2));
-    QCOMPARE(f.ListView1->geometry(), QRect(0, 35, 600, 683));
+    QCOMPARE(f.WebBrowser1()->geometry(), QRect(0, 35, 600, 2));
+    QCOMPARE(f.ListView1()->geometry(), QRect(0, 35, 600, 683));
 
     f.resize(1008, 560);
     QVERIFY(expect(1008, 560));
@@ -389,28 +389,28 @@ void TestPortalWindow::noContextMenu() {
                       "</script></body></html>");
     Form1& f = open();
     QVERIFY(startPageLoaded(f));
-    QVERIFY(loadPage(f.WebBrowser1, first));
-    QVERIFY(loadPage(f.WebBrowser1, second));
-    QVERIFY(painted(f.WebBrowser1));
+    QVERIFY(loadPage(f.WebBrowser1(), first));
+    QVERIFY(loadPage(f.WebBrowser1(), second));
+    QVERIFY(painted(f.WebBrowser1()));
 
     MenuWatch menus;
     qApp->installEventFilter(&menus);
-    QWidget* surface = f.WebBrowser1->focusProxy();
+    QWidget* surface = f.WebBrowser1()->focusProxy();
     QVERIFY(surface);
 
     // A right-click reaches the page, and no menu comes up.
     QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(200, 120));
-    QTRY_COMPARE(js(f.WebBrowser1, QStringLiteral("window.menus")).toInt(), 1);
+    QTRY_COMPARE(js(f.WebBrowser1(), QStringLiteral("window.menus")).toInt(), 1);
     // The menu key or Shift+F10 on the window.
     QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(10, 10),
-                               f.WebBrowser1->mapToGlobal(QPoint(10, 10)));
-    QApplication::sendEvent(f.WebBrowser1, &keyboard);
+                               f.WebBrowser1()->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(f.WebBrowser1(), &keyboard);
 
     // The same click with the browser's own menu allowed does bring one up: the watch would
     // have seen one above, in order, had it come.
-    f.WebBrowser1->setContextMenuPolicy(Qt::DefaultContextMenu);
+    f.WebBrowser1()->setContextMenuPolicy(Qt::DefaultContextMenu);
     QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(200, 120));
-    QTRY_COMPARE(js(f.WebBrowser1, QStringLiteral("window.menus")).toInt(), 2);
+    QTRY_COMPARE(js(f.WebBrowser1(), QStringLiteral("window.menus")).toInt(), 2);
     const auto visibleMenu = []() -> QMenu* {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible())
@@ -420,7 +420,7 @@ void TestPortalWindow::noContextMenu() {
     QTRY_VERIFY(visibleMenu());
     QCOMPARE(menus.shown, 1);
     visibleMenu()->close();
-    f.WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
+    f.WebBrowser1()->setContextMenuPolicy(Qt::NoContextMenu);
     qApp->removeEventFilter(&menus);
 }
 
@@ -548,7 +548,7 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
 
     // The window's own starts share the limit with the pages'.
     f.HelloWorld(QStringLiteral("within the second"));
-    QTest::mouseClick(f.Image4, Qt::LeftButton);
+    QTest::mouseClick(f.Image4(), Qt::LeftButton);
     QCOMPARE(f.anzt(), qint16(3));
     f.setAnzt(1);
 
@@ -566,7 +566,7 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
     // A start changes nothing in the window.
     QCOMPARE(f.anzt(), qint16(1));
     QVERIFY(view->isVisible());
-    QVERIFY(!f.ListView1->isVisible());
+    QVERIFY(!f.ListView1()->isVisible());
 }
 
 void TestPortalWindow::bridgeValuesAreReadOnly() {
@@ -621,12 +621,12 @@ void TestPortalWindow::searchReachesTheBridge() {
               QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
     Form1& f = open();
     QVERIFY(startPageLoaded(f));
-    QTest::mouseClick(f.Image3, Qt::LeftButton);
-    QTest::mouseClick(f.Text1, Qt::LeftButton); // the placeholder goes
-    QTest::keyClicks(f.Text1, QStringLiteral("found"));
-    QCOMPARE(f.Text1->text(), QStringLiteral("found"));
-    QTest::keyClick(f.Text1, Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(f.ListView1->rowCount(), 1, 20000);
+    QTest::mouseClick(f.Image3(), Qt::LeftButton);
+    QTest::mouseClick(f.Text1(), Qt::LeftButton); // the placeholder goes
+    QTest::keyClicks(f.Text1(), QStringLiteral("found"));
+    QCOMPARE(f.Text1()->text(), QStringLiteral("found"));
+    QTest::keyClick(f.Text1(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(f.ListView1()->rowCount(), 1, 20000);
     QCOMPARE(f.edurl(), link + QLatin1Char('*'));
     QTRY_COMPARE(js(view, QStringLiteral("external.edurl")).toString(), f.edurl());
     QVERIFY(loadPage(view, page));
@@ -731,7 +731,7 @@ void TestPortalWindow::resultListFromTheKeyboard() {
     f.Image3_Click();
     f.setLinks(links);
     f.zairu();
-    ResultList* list = f.ListView1;
+    ResultList* list = f.ListView1();
     QVERIFY(list->isVisible());
     f.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f));
@@ -761,14 +761,14 @@ void TestPortalWindow::resultListFromTheKeyboard() {
     for (const auto& [key, mods] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
                                     std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
         QTest::keyClick(list, key, mods);
-        QTRY_VERIFY(f.mnuOptions->isVisible());
-        QVERIFY((f.mnuOptions->pos() - below).manhattanLength() <= 2);
+        QTRY_VERIFY(f.mnuOptions()->isVisible());
+        QVERIFY((f.mnuOptions()->pos() - below).manhattanLength() <= 2);
         // Its play item from the keyboard plays that row.
         QFile::remove(recordFile);
         nextSecond();
-        QTest::keyClick(f.mnuOptions, Qt::Key_Down);
-        QTest::keyClick(f.mnuOptions, Qt::Key_Return);
-        QTRY_VERIFY(!f.mnuOptions->isVisible());
+        QTest::keyClick(f.mnuOptions(), Qt::Key_Down);
+        QTest::keyClick(f.mnuOptions(), Qt::Key_Return);
+        QTRY_VERIFY(!f.mnuOptions()->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(recorded(), (QList<QStringList>{{links[1]}}), 10000);
     }
     // Each row's tooltip is its whole link.
@@ -782,17 +782,17 @@ void TestPortalWindow::accessibleNames() {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
         return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
     };
-    QCOMPARE(name(f.Image2), QStringLiteral("Qarvo影院"));
-    QCOMPARE(name(f.Image3), QStringLiteral("种子搜索"));
-    QCOMPARE(name(f.Image4), QStringLiteral("云播放"));
-    QCOMPARE(name(f.Picture1), QStringLiteral("搜索"));
-    QCOMPARE(name(f.Picture2),
+    QCOMPARE(name(f.Image2()), QStringLiteral("Qarvo影院"));
+    QCOMPARE(name(f.Image3()), QStringLiteral("种子搜索"));
+    QCOMPARE(name(f.Image4()), QStringLiteral("云播放"));
+    QCOMPARE(name(f.Picture1()), QStringLiteral("搜索"));
+    QCOMPARE(name(f.Picture2()),
              QStringLiteral("没有找到相关的种子，请试试输入演员的名字，或换个关键字再搜索"));
-    QCOMPARE(name(f.Picture3), QStringLiteral("正在搜索，请稍候…"));
-    QCOMPARE(name(f.Text1), QStringLiteral("关键字"));
-    QCOMPARE(name(f.ListView1), QStringLiteral("搜索结果"));
-    QCOMPARE(name(f.WebBrowser1), QStringLiteral("网页"));
-    QVERIFY(!name(f.Image1).isEmpty());
+    QCOMPARE(name(f.Picture3()), QStringLiteral("正在搜索，请稍候…"));
+    QCOMPARE(name(f.Text1()), QStringLiteral("关键字"));
+    QCOMPARE(name(f.ListView1()), QStringLiteral("搜索结果"));
+    QCOMPARE(name(f.WebBrowser1()), QStringLiteral("网页"));
+    QVERIFY(!name(f.Image1()).isEmpty());
 }
 
 void TestPortalWindow::pageProcessEnds() {
@@ -811,7 +811,7 @@ void TestPortalWindow::pageProcessEnds() {
     f.Image3_Click(); // the keyword box holds its hint: no search
     f.setLinks(links);
     f.zairu();
-    f.Text1->setText(QStringLiteral("kept"));
+    f.Text1()->setText(QStringLiteral("kept"));
     const auto pageBack = [&](int loads) {
         return QTest::qWaitFor(
             [&] {
@@ -829,10 +829,10 @@ void TestPortalWindow::pageProcessEnds() {
     QVERIFY(newPageProcess(view->page(), pid));
     QCOMPARE(f.anzt(), qint16(2));
     QVERIFY(!view->isVisible());
-    QVERIFY(f.ListView1->isVisible());
-    QCOMPARE(f.ListView1->rowCount(), 2);
+    QVERIFY(f.ListView1()->isVisible());
+    QCOMPARE(f.ListView1()->rowCount(), 2);
     QCOMPARE(f.links(), links);
-    QCOMPARE(f.Text1->text(), QStringLiteral("kept"));
+    QCOMPARE(f.Text1()->text(), QStringLiteral("kept"));
 
     // Killed again within ten seconds: no third load, the notice instead.
     nextSecond();
@@ -842,11 +842,11 @@ void TestPortalWindow::pageProcessEnds() {
     QTRY_COMPARE_WITH_TIMEOUT(js(view, QStringLiteral("document.body.innerText")).toString(),
                               QStringLiteral("页面已停止运行。重试"), 20000);
     QCOMPARE(web.requestedUrls(page).size(), 2);
-    QCOMPARE(f.ListView1->rowCount(), 2);
+    QCOMPARE(f.ListView1()->rowCount(), 2);
 
     // The user goes back to the browser and clicks the notice's link: the page and its bridge
     // are back.
-    QTest::mouseClick(f.Image2, Qt::LeftButton);
+    QTest::mouseClick(f.Image2(), Qt::LeftButton);
     QVERIFY(view->isVisible());
     QVERIFY(clickElement(view, QStringLiteral("retry")));
     QVERIFY(pageBack(3));

@@ -71,26 +71,26 @@ void TestWaylandWindow::portalStartPageAndLinkSearch() {
 
     // The start page, whole, in the view.
     QTRY_VERIFY_WITH_TIMEOUT(web.requestedUrls().contains(kStartPage), 30000);
-    QVERIFY(showsComplete(form.WebBrowser1->page(), kStartPage, 30000));
-    QVERIFY(js(form.WebBrowser1->page(), QStringLiteral("document.body.children.length")).toInt() >
+    QVERIFY(showsComplete(form.WebBrowser1()->page(), kStartPage, 30000));
+    QVERIFY(js(form.WebBrowser1()->page(), QStringLiteral("document.body.children.length")).toInt() >
             0);
     keep(form, QStringLiteral("wayland-portal-start.png"));
 
     // A link search over the stand-in catalogue, as typed by an input method, then Enter.
-    QTest::mouseClick(form.Image3, Qt::LeftButton);
-    QTest::mouseClick(form.Text1, Qt::LeftButton);
-    form.Text1->clear();
+    QTest::mouseClick(form.Image3(), Qt::LeftButton);
+    QTest::mouseClick(form.Text1(), Qt::LeftButton);
+    form.Text1()->clear();
     for (QChar c : QStringLiteral("变形"))
-        QTest::sendKeyEvent(QTest::Click, form.Text1, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    QTest::keyClick(form.Text1, Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(!form.Picture3->isVisible() &&
+        QTest::sendKeyEvent(QTest::Click, form.Text1(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(form.Text1(), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Picture3()->isVisible() &&
                                  webkit::Fetcher::instance().running() == 0 &&
-                                 form.ListView1->rowCount() > 0,
+                                 form.ListView1()->rowCount() > 0,
                              30000);
-    QVERIFY(form.ListView1->isVisible());
+    QVERIFY(form.ListView1()->isVisible());
     QStringList first;
     for (int c = 0; c < 4; ++c)
-        first << form.ListView1->text(0, c);
+        first << form.ListView1()->text(0, c);
     QCOMPARE(first,
              QStringList({"1", "变形金刚.Transformers.2007.BD1080P.rmvb", " 1.2G", "rmvb"}));
     keep(form, QStringLiteral("wayland-portal-results.png"));
@@ -104,30 +104,30 @@ void TestWaylandWindow::playerPlaysAndFullScreen() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 30000);
     QCOMPARE(opened[0][0].toString(), kPlayAddress);
-    QTRY_COMPARE_WITH_TIMEOUT(js(w.WebBrowser1->page(), QStringLiteral("location.href")).toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(js(w.WebBrowser1()->page(), QStringLiteral("location.href")).toString(),
                               kPlayAddress, 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1->page(), kVideoPlaying).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(w.WebBrowser1()->page(), kVideoPlaying).toBool(), 30000);
     keep(w, QStringLiteral("wayland-player-playing.png"));
 
     // F11: the compositor gives the window the whole output, and the browser all of the window.
     const QSize size = w.size();
-    const QRect place = w.WebBrowser1->geometry();
+    const QRect place = w.WebBrowser1()->geometry();
     QScreen* screen = w.screen();
     QVERIFY(screen);
     QVERIFY2(size != screen->size(), "the window already fills the output");
-    QWidget* surface = w.WebBrowser1->focusProxy();
+    QWidget* surface = w.WebBrowser1()->focusProxy();
     QVERIFY(surface);
     QTest::keyClick(surface, Qt::Key_F11);
     QTRY_VERIFY_WITH_TIMEOUT(w.isFullScreen() && w.browser()->isFullScreen(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(w.size(), screen->size(), 20000);
-    QTRY_COMPARE(w.WebBrowser1->geometry(), w.rect());
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), w.rect());
     keep(w, QStringLiteral("wayland-player-full-screen.png"));
 
     // Esc: the window as it was.
     QTest::keyClick(surface, Qt::Key_Escape);
     QTRY_VERIFY_WITH_TIMEOUT(!w.isFullScreen(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(w.size(), size, 20000);
-    QTRY_COMPARE(w.WebBrowser1->geometry(), place);
+    QTRY_COMPARE(w.WebBrowser1()->geometry(), place);
 }
 
 int main(int argc, char** argv) {
