@@ -89,7 +89,10 @@ void Recovery::ended(QWebEnginePage::RenderProcessTerminationStatus status, int 
         std::fflush(stderr);
         QTimer::singleShot(0, this, [this] {
             if (page_ && policy_.givenUp())
-                page_->setHtml(noticeHtml());
+                // On the site of the page it stands for: the engine then keeps the retry in
+                // the notice's page process, which has the page's scripts. A new page process
+                // for it can start its first document before those scripts reach it.
+                page_->setHtml(noticeHtml(), shown_);
         });
         Q_EMIT gaveUp();
         return;
