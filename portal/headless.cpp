@@ -17,6 +17,10 @@ namespace portal {
 
 namespace {
 
+// Rows go out in blocks of about this many bytes: one write for many rows rather than one for
+// each.
+constexpr qsizetype kOutputBlock = 1 << 16;
+
 // A cell as UTF-8 at `at`, which has room for it; returns where it ends. A tab or a line break
 // inside it would break the one-row-per-line output, so each becomes a blank (no byte of a longer
 // UTF-8 form is below 0x80).
@@ -243,30 +247,22 @@ QJsonValue sizeInBytes(const QString& link) {
     return QJsonValue(qint64(bytes));
 }
 
-QString searchRowLine(const SearchRow& r, bool json, bool unique) {
-    if (json) {
-        QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
-                      {QStringLiteral("name"), r.row.name},
-                      {QStringLiteral("size"), r.row.size},
-                      {QStringLiteral("format"), r.row.format},
-                      {QStringLiteral("link"), r.link},
-                      {QStringLiteral("source"), r.source},
-                      {QStringLiteral("bytes"), sizeInBytes(r.link)}};
-        if (unique)
-            o.insert(QStringLiteral("count"), r.count);
-        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-    }
-    QByteArray line;
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    appendTextLine(line, r.row.id, r.row.name, r.row.size.toLatin1(), r.row.format, r.link, utf8);
-    line.chop(1);
-    return QString::fromUtf8(line);
+QByteArray searchRowJson(const SearchRow& r, bool unique) {
+    QJsonObject o{{QStringLiteral("id"), r.row.id.toInt()},
+                  {QStringLiteral("name"), r.row.name},
+                  {QStringLiteral("size"), r.row.size},
+                  {QStringLiteral("format"), r.row.format},
+                  {QStringLiteral("link"), r.link},
+                  {QStringLiteral("source"), r.source},
+                  {QStringLiteral("bytes"), sizeInBytes(r.link)}};
+    if (unique)
+        o.insert(QStringLiteral("count"), r.count);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
                     const std::function<void(QByteArray&)>& flush) {
-    constexpr qsizetype kBlock = 1 << 16;
-    out.reserve(kBlock + 4096);
+    out.reserve(kOutputBlock + 4096);
     QStringEncoder utf8(QStringEncoder::Utf8);
     FileRows files;
     qsizetype rows = 0;
@@ -284,7 +280,7 @@ void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
         appendTextLine(out, QStringView(id, number - digits), cells.name,
                        QByteArrayView(size, cells.sizeLength),
                        QStringView(cells.name).sliced(cells.formatFrom), link, utf8);
-        if (out.size() >= kBlock)
+        if (out.size() >= kOutputBlock)
             flush(out);
     }
     flush(out);
@@ -294,7 +290,6 @@ int headlessSearch(const CommandLine& command) {
     int status = 1;
     LinkSearch search;
     QObject::connect(&search, &LinkSearch::finished, [&](const QStringList& links) {
-        // The lines go out in blocks: one write for many rows rather than one for each.
         auto write = [](QByteArray& block) {
             std::fwrite(block.constData(), 1, size_t(block.size()), stdout);
             block.resize(0);
@@ -302,9 +297,9 @@ int headlessSearch(const CommandLine& command) {
         QByteArray block;
         if (command.json) {
             for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique)) {
-                block += searchRowLine(row, true, command.unique).toUtf8();
+                block += searchRowJson(row, command.unique);
                 block += '\n';
-                if (block.size() >= 1 << 16)
+                if (block.size() >= kOutputBlock)
                     write(block);
             }
             write(block);

@@ -53,13 +53,14 @@ QList<SearchRow> searchRows(const QStringList& links, const QStringList& sources
 // to be carried exactly (more than 2^53).
 QJsonValue sizeInBytes(const QString& link);
 
-// A row as one output line: five tab-separated cells (ID, name, size, format, link), or with
-// `json` one JSON object (id, name, size, format, link, source, bytes, and count with `unique`).
-QString searchRowLine(const SearchRow& row, bool json, bool unique);
+// A row as one JSON object in UTF-8, without a line break: id, name, size, format, link, source,
+// bytes, and count with `unique`.
+QByteArray searchRowJson(const SearchRow& row, bool unique);
 
-// The tab-separated lines of the rows of `links` (folded as searchRows folds them with
-// `unique`), each ending in a line break, as UTF-8 appended to `out`, which is handed to `flush`
-// whenever it holds about 64 KiB and once at the end; `flush` empties it.
+// The rows of `links` (folded as searchRows folds them with `unique`) as lines of five
+// tab-separated cells: ID, name, size, format, link, with a tab or line break inside a cell made
+// a blank. They are appended to `out` as UTF-8, each ending in a line break; `out` is handed to
+// `flush` whenever it holds about 64 KiB and once at the end, and `flush` empties it.
 void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
                     const std::function<void(QByteArray&)>& flush);
 

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void rowsKeepEveryLinkWithoutUnique();
     void uniqueFoldsSameSizeAndHash();
     void jsonCarriesCountOnlyWithUnique();
+    void textLinesAreTheRowsCells();
     void commandLines();
 };
 
@@ -113,16 +114,45 @@ void TestSearchRows::jsonCarriesCountOnlyWithUnique() {
     r.link = link(QStringLiteral("12"), QStringLiteral("H"));
     r.source = QStringLiteral("http://zhidao.baidu.com/question/1.html");
     r.count = 4;
-    const QJsonObject plain = QJsonDocument::fromJson(searchRowLine(r, true, false).toUtf8()).object();
+    const QJsonObject plain = QJsonDocument::fromJson(searchRowJson(r, false)).object();
     QVERIFY(!plain.contains(QStringLiteral("count")));
     QCOMPARE(plain.value(QStringLiteral("bytes")).toInteger(), 12);
     QCOMPARE(plain.value(QStringLiteral("source")).toString(), r.source);
-    const QJsonObject unique = QJsonDocument::fromJson(searchRowLine(r, true, true).toUtf8()).object();
+    const QJsonObject unique = QJsonDocument::fromJson(searchRowJson(r, true)).object();
     QCOMPARE(unique.value(QStringLiteral("count")).toInt(), 4);
-    // The tab-separated line keeps its five cells, with or without --unique.
-    for (bool u : {false, true})
-        QCOMPARE(searchRowLine(r, false, u),
-                 QStringLiteral("3\ta b\t 0M\tavi\t") + r.link);
+}
+
+void TestSearchRows::textLinesAreTheRowsCells() {
+    // Enough links to fill several output blocks; among them names with a tab, a line break and
+    // Chinese, a link without a name, and repeats of one file for --unique to fold.
+    QStringList links;
+    for (int i = 0; i < 3000; ++i) {
+        const int file = i % 2500;
+        links << link(QString::number(qint64(file) * 1000003), QStringLiteral("H%1").arg(file),
+                      QStringLiteral("电影\t%1\nx.%2").arg(i).arg(i % 2 ? "avi" : "rmvb"));
+    }
+    links << QStringLiteral("ed2k://|file|") << QStringLiteral("not a link");
+    for (bool unique : {false, true}) {
+        QByteArray printed;
+        int flushes = 0;
+        QByteArray out;
+        appendTextRows(out, links, unique, [&](QByteArray& block) {
+            printed += block;
+            block.clear();
+            ++flushes;
+        });
+        QVERIFY(out.isEmpty());
+        QVERIFY2(flushes > 2, "the rows go out in more than one block");
+        QByteArray expected;
+        for (const SearchRow& r : searchRows(links, QStringList(links.size()), unique)) {
+            QStringList cells = {r.row.id, r.row.name, r.row.size, r.row.format, r.link};
+            for (QString& cell : cells)
+                cell.replace(u'\t', u' ').replace(u'\n', u' ');
+            expected += cells.join(u'\t').toUtf8() + '\n';
+        }
+        QCOMPARE(printed.count('\n'), unique ? 2502 : 3002);
+        QCOMPARE(printed, expected);
+    }
 }
 
 void TestSearchRows::commandLines() {
