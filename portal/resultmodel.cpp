@@ -7,7 +7,7 @@
 namespace portal {
 
 ResultModel::ResultModel(Links* links, QObject* parent)
-    : QAbstractTableModel(parent), links_(links ? links : new Links(this)) {
+    : QAbstractTableModel(parent), links_(links) {
     connect(links_, &Links::aboutToChange, this, &ResultModel::beginResetModel);
     connect(links_, &Links::changed, this, [this] {
         madeRow_ = -1;
@@ -19,14 +19,6 @@ void ResultModel::setColumnTitles(const QStringList& titles) {
     beginResetModel();
     titles_ = titles;
     endResetModel();
-}
-
-void ResultModel::setLinks(const QStringList& links) {
-    links_->set(links);
-}
-
-void ResultModel::clear() {
-    setLinks({});
 }
 
 const ResultRow& ResultModel::row(int r) const {

@@ -17,14 +17,11 @@ namespace portal {
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // The rows of `links`, which must outlive the model; without it, of a list of its own.
-    explicit ResultModel(Links* links = nullptr, QObject* parent = nullptr);
+    // The rows of `links`, which must outlive the model.
+    explicit ResultModel(Links* links, QObject* parent = nullptr);
 
     // The column headers; their number is the number of columns.
     void setColumnTitles(const QStringList& titles);
-    // Replaces the links, and with them every row.
-    void setLinks(const QStringList& links);
-    void clear();
 
     // The text of a cell; the empty text outside the rows and columns.
     QString text(int row, int column) const;
@@ -45,7 +42,7 @@ public:
 private:
     const ResultRow& row(int r) const;
 
-    Links* links_;
+    Links* const links_;
     QStringList titles_;
     // A view asks for a row's cells one after another; the last row made is kept.
     mutable int madeRow_ = -1;

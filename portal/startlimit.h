@@ -6,7 +6,6 @@
 
 #include <QList>
 
-
 namespace portal {
 
 // Lets the player start at most once an interval, whoever asks: a page, the result list or the

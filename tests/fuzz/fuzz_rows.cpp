@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(portal::edurlText(links).size() == text.size() + 1);
 
-    portal::ResultModel model;
+    portal::Links shown;
+    portal::ResultModel model(&shown);
     model.setColumnTitles(
         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
-    model.setLinks(links);
+    shown.set(links);
     FUZZ_CHECK(model.rowCount() == rows.size());
     for (qsizetype i = rows.size() - 1; i >= 0; --i) {
         const portal::ResultRow& r = rows[i];
