@@ -50,6 +50,16 @@ const QString kRoot = QStringLiteral("http://" CORVALE_PORTAL_HOST "/");
 const QString kVersionFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/d.txt");
 const QString kDownloadFile = QStringLiteral("http://" CORVALE_PORTAL_HOST "/up.txt");
 
+// The address of one of this test's own pages on the portal host.
+QString testPage(const char* name) {
+    return QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/") + QLatin1String(name);
+}
+
+// A page whose body holds `content` and then runs `script`.
+QByteArray scriptPage(const QByteArray& script, const QByteArray& content = {}) {
+    return "<html><body>" + content + "<script>" + script + "</script></body></html>";
+}
+
 // Counts pop-up menus as they show, anywhere in the program.
 class MenuWatch : public QObject {
 public:
@@ -246,7 +256,7 @@ void TestPortalWindow::startPageBeforeVersionCheck() {
 }
 
 void TestPortalWindow::tabOrder() {
-    const QString plain = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/plain.html");
+    const QString plain = testPage("plain.html");
     web.route(plain, "<html><body><p>nothing here takes the focus</p></body></html>");
     Form1& f = open();
     QVERIFY(startPageLoaded(f));
@@ -380,8 +390,8 @@ void TestPortalWindow::versionCheck() {
 }
 
 void TestPortalWindow::noContextMenu() {
-    const QString first = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/first.html");
-    const QString second = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/menu.html");
+    const QString first = testPage("first.html");
+    const QString second = testPage("menu.html");
     web.route(first, "<html><body><p>first</p></body></html>");
     web.route(second, "<html><body style='height:900px'><p>right-click me</p><script>"
                       "window.menus = 0;"
@@ -425,8 +435,8 @@ void TestPortalWindow::noContextMenu() {
 }
 
 void TestPortalWindow::noNavigationShortcuts() {
-    const QString a = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/a.html");
-    const QString b = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/b.html");
+    const QString a = testPage("a.html");
+    const QString b = testPage("b.html");
     const QByteArray page = "<html><body><p>page</p><input id='box'></body></html>";
     web.route(a, page);
     web.route(b, page);
@@ -476,11 +486,11 @@ void TestPortalWindow::noNavigationShortcuts() {
 }
 
 void TestPortalWindow::helloWorldStartsThePlayer() {
-    const QString inlinePage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/inline.html");
-    const QString emptyPage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/empty.html");
-    const QString clickPage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/click.html");
-    const QString framePage = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/frame.html");
-    const QString framed = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/framed.html");
+    const QString inlinePage = testPage("inline.html");
+    const QString emptyPage = testPage("empty.html");
+    const QString clickPage = testPage("click.html");
+    const QString framePage = testPage("frame.html");
+    const QString framed = testPage("framed.html");
     const QString blanks = QStringLiteral("ed2k://|file|变形金刚 Transformers 2007.rmvb|1342177280|"
                                           "0123456789ABCDEF0123456789ABCDEF|/");
     const QString bars = QStringLiteral("a b  |中文|\"quoted\" 'single' $HOME;`x`|");
@@ -499,8 +509,7 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
                               "');"
                               "for (var i = 0; i < 50; ++i) x.HelloWorld('again ' + i);"
                               "</script></head><body>inline</body></html>");
-    web.route(emptyPage, "<html><body><script>window.external.HelloWorld('');</script>"
-                         "</body></html>");
+    web.route(emptyPage, scriptPage("window.external.HelloWorld('');"));
     web.route(clickPage,
               "<html><head><meta charset='utf-8'></head><body>"
               "<button id='play' onclick='window.external.HelloWorld(this.dataset.link)' "
@@ -570,12 +579,10 @@ void TestPortalWindow::helloWorldStartsThePlayer() {
 }
 
 void TestPortalWindow::bridgeValuesAreReadOnly() {
-    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/values.html");
+    const QString page = testPage("values.html");
     // What an inline script sees while the page loads, kept for the test to read.
-    web.route(page, "<html><body><script>"
-                    "window.seen = [window.external.qjym, window.external.anzt,"
-                    "               window.external.edurl];"
-                    "</script></body></html>");
+    web.route(page, scriptPage("window.seen = [window.external.qjym, window.external.anzt,"
+                               "               window.external.edurl];"));
     Form1& f = open();
     QVERIFY(startPageLoaded(f));
     f.setLinks(
@@ -613,10 +620,9 @@ void TestPortalWindow::bridgeValuesAreReadOnly() {
 void TestPortalWindow::searchReachesTheBridge() {
     // A finished search: the list shows the links first, the bridge takes them right after,
     // and a page loaded then reads them while it loads.
-    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/found.html");
+    const QString page = testPage("found.html");
     const QString link = QStringLiteral("ed2k://|file|found.avi|1|A|/");
-    web.route(page, "<html><body><script>window.seen = window.external.edurl;</script>"
-                    "</body></html>");
+    web.route(page, scriptPage("window.seen = window.external.edurl;"));
     web.route(QStringLiteral("http://zhidao.baidu.com/search?&word=found+ed2k"),
               QStringLiteral("<a href=\"%1\">x</a>").arg(link).toUtf8());
     Form1& f = open();
@@ -797,9 +803,8 @@ void TestPortalWindow::accessibleNames() {
 
 void TestPortalWindow::pageProcessEnds() {
     // A page that calls the bridge as it loads, left behind the result list of a search.
-    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/ends.html");
-    web.route(page, "<html><body><p>page</p><script>window.external.HelloWorld('loaded');"
-                    "</script></body></html>");
+    const QString page = testPage("ends.html");
+    web.route(page, scriptPage("window.external.HelloWorld('loaded');", "<p>page</p>"));
     Form1& f = open();
     // The recovery's clock stands still: every end below comes "at once" after the last reload.
     f.recovery()->policy().setClock([] { return qint64(0); });
@@ -865,10 +870,10 @@ void TestPortalWindow::runningPlayersAreCapped() {
         for (qint64 pid : recordedPids(pidsFile))
             ::kill(pid_t(pid), SIGKILL);
     });
-    const QString page = QStringLiteral("http://" CORVALE_PORTAL_HOST "/t/every-second.html");
-    web.route(page, "<html><body><script>window.calls = 0; setInterval(function () {"
-                    " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
-                    "}, 1100);</script></body></html>");
+    const QString page = testPage("every-second.html");
+    web.route(page, scriptPage("window.calls = 0; setInterval(function () {"
+                               " ++window.calls; window.external.HelloWorld('call ' + window.calls);"
+                               "}, 1100);"));
     Form1& f = open();
     f.playerStarts().setClock({});
     QVERIFY(startPageLoaded(f));
