@@ -1,5 +1,3 @@
 # Both programs' command lines and their start without a display, run as programs.
-if(TARGET corvale AND TARGET lumetta)
-  program_test(test_command_line)
-  add_dependencies(test_command_line corvale lumetta localweb)
-endif()
+program_test(test_command_line)
+add_dependencies(test_command_line corvale lumetta localweb)
