@@ -3,9 +3,11 @@
 #
 #     check-no-hosts.sh OWN_HOST "DEFAULT_HOST ..." PROGRAM...
 #
-# Text is read as `strings` reads it, both as single bytes (UTF-8 literals) and as 16-bit
-# little-endian characters (QStringLiteral). Each program must hold OWN_HOST, the host it was
-# built with, and no default host. Exits non-zero with a reason on the first failure.
+# A PROGRAM is one file, or several joined by "+" (a program and the modules it loads), whose
+# text is read together. Text is read as `strings` reads it, both as single bytes (UTF-8
+# literals) and as 16-bit little-endian characters (QStringLiteral). Each program must hold
+# OWN_HOST, the host it was built with, and no default host. Exits non-zero with a reason on the
+# first failure.
 set -euo pipefail
 
 if [ $# -lt 3 ]; then
@@ -16,11 +18,18 @@ own="$1"
 read -r -a defaults <<<"$2"
 shift 2
 
-text() { strings -a -e s "$1"; strings -a -e l "$1"; }
+text() {
+    local file
+    IFS=+ read -r -a files <<<"$1"
+    for file in "${files[@]}"; do
+        [ -f "$file" ] || { echo "check-no-hosts: no file $file" >&2; return 1; }
+        strings -a -e s "$file"
+        strings -a -e l "$file"
+    done
+}
 
 for program in "$@"; do
-    [ -f "$program" ] || { echo "check-no-hosts: no program $program" >&2; exit 1; }
-    found="$(text "$program")"
+    found="$(text "$program")" || exit 1
     if ! grep -qF -- "$own" <<<"$found"; then
         echo "check-no-hosts: $program does not hold its own host $own" >&2
         exit 1
