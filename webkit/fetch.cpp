@@ -149,12 +149,12 @@ struct Fetcher::Impl {
             transfers.erase(it);
             curl_multi_remove_handle(multi, t->easy);
             curl_easy_cleanup(t->easy);
-            results.push_back({id, std::move(t->done), ok ? t->body : QByteArray(), ok});
+            results.push_back({id, std::move(t->done), ok ? std::move(t->body) : QByteArray(), ok});
         }
         for (Result& r : results) {
             Q_EMIT q->arrived(r.id, r.ok);
             if (r.done)
-                r.done(r.body, r.ok);
+                r.done(std::move(r.body), r.ok);
         }
     }
 
@@ -281,12 +281,15 @@ quint64 fetchDecoded(const QString& URL, const QString& encoding, QObject* conte
                      std::function<void(const Text&)> done) {
     QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
-    return Fetcher::instance().get(URL, [guard, guarded, encoding, decode, done = std::move(done)](
-                                            const QByteArray& body, bool) {
-        if (guarded && !guard)
-            return;
-        done(body.isEmpty() ? Text() : decode(body, encoding));
-    });
+    return Fetcher::instance().get(
+        URL, [guard, guarded, encoding, decode, done = std::move(done)](QByteArray body, bool) {
+            if (guarded && !guard)
+                return;
+            const Text text = body.isEmpty() ? Text() : decode(body, encoding);
+            // The body goes before the text is handed on: what `done` makes takes over its memory.
+            body = QByteArray();
+            done(text);
+        });
 }
 
 } // namespace

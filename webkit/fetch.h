@@ -28,7 +28,7 @@ QByteArray requestTarget(const QString& url);
 class Fetcher : public QObject {
     Q_OBJECT
 public:
-    using Done = std::function<void(const QByteArray& body, bool ok)>;
+    using Done = std::function<void(QByteArray body, bool ok)>;
 
     static Fetcher& instance();
 
@@ -37,7 +37,8 @@ public:
 
     // Starts a GET of `url`. `done` runs later on this thread, never inside this call: with the
     // body and true when a reply came (whatever its status), with an empty body and false on any
-    // failure. Returns an id for cancel().
+    // failure. The body is handed over, so `done` can free it as soon as it has read it. Returns
+    // an id for cancel().
     quint64 get(const QString& url, Done done);
     // Ends a fetch; its `done` is not called. Unknown or finished ids are ignored.
     void cancel(quint64 id);
