@@ -103,21 +103,27 @@ QString displaySize(QStringView bytes) {
     return QString::fromLatin1(room, displaySizeInto(bytes, room));
 }
 
-LinkCells linkCells(QStringView link, char* sizeRoom) {
-    LinkCells cells;
+void linkCells(QStringView link, char* sizeRoom, LinkCells& cells) {
     const Ed2kLink fields = Ed2kLink::parse(link);
+    cells.formatFrom = 0;
+    cells.sizeLength = 0;
     if (fields.name) {
-        cells.name = webkit::URLDecode(fields.name->toString());
+        cells.name.truncate(0);
+        if (cells.name.isNull())
+            cells.name = QStringLiteral(""); // an empty name field is an empty name
+        webkit::URLDecodeAppend(*fields.name, cells.name);
         cells.formatFrom = cells.name.lastIndexOf(u'.') + 1;
+    } else {
+        cells.name = QString();
     }
     if (fields.size)
         cells.sizeLength = displaySizeInto(*fields.size, sizeRoom);
-    return cells;
 }
 
 ResultRow zairuRow(int k, QStringView link) {
     char size[kDisplaySizeRoom];
-    LinkCells cells = linkCells(link, size);
+    LinkCells cells;
+    linkCells(link, size, cells);
     ResultRow row;
     row.id = QString::number(k);
     // A link without a name field has no format either: both cells stay null.

@@ -26,15 +26,18 @@ QString displaySize(QStringView bytes);
 inline constexpr qsizetype kDisplaySizeRoom = 320;
 qsizetype displaySizeInto(QStringView bytes, char* room);
 
-// The cells of a link's row that the link gives: its name field decoded, where the format
-// begins in that name (after its last full stop), and the length of its display size, written
-// into `sizeRoom` (kDisplaySizeRoom bytes). A cell the link lacks is empty.
+// The cells of a link's row that the link gives: its name field decoded (null when the link
+// has none), where the format begins in that name (after its last full stop), and the length
+// of its display size, written into `sizeRoom` (kDisplaySizeRoom bytes). A cell the link lacks
+// is empty.
 struct LinkCells {
     QString name;
     qsizetype formatFrom = 0;
     qsizetype sizeLength = 0;
 };
-LinkCells linkCells(QStringView link, char* sizeRoom);
+// Fills `cells` for `link`; the name is decoded into the room `cells.name` already has, so one
+// LinkCells serves a whole list of links.
+void linkCells(QStringView link, char* sizeRoom, LinkCells& cells);
 
 // The row of link k (counting from 1). A piece that is no well-formed link still gets its row,
 // with the cells that can be read.

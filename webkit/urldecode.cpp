@@ -35,11 +35,15 @@ enum Mode { Unknown = -1, Tentative = -2, Gbk = 0, Utf8 = 1 };
 // One decoding run. Positions are 1-based, as the walk is described in terms of them.
 class Decoder {
 public:
-    explicit Decoder(const QString& text) : t(text), n(text.size()) {}
+    explicit Decoder(QStringView text) : t(text), n(int(text.size())) {}
 
-    QString run(int start) {
-        QString body;
-        body.reserve(n - start + 1);
+    // Appends the text from `start` on, decoded, to `body`.
+    void run(int start, QString& body) {
+        // Decoding never lengthens the text. Qt's reserve() reallocates when asked for exactly
+        // the room there is, so it is asked only for more.
+        const qsizetype base = body.size();
+        if (const qsizetype room = base + n - start + 1; body.capacity() < room)
+            body.reserve(room);
         int mode = Unknown;
         for (int i = start; i <= n; ++i) {
             if (at(i) != QLatin1Char('%')) {
@@ -47,7 +51,7 @@ public:
                 qsizetype next = t.indexOf(QLatin1Char('%'), i);
                 if (next < 0)
                     next = n;
-                body += QStringView(t).sliced(i - 1, next - i + 1);
+                body += t.sliced(i - 1, next - i + 1);
                 i = int(next);
                 continue;
             }
@@ -63,7 +67,7 @@ public:
                     const bool restart = verdict == Utf8 && mode == Tentative;
                     mode = verdict;
                     if (restart) {
-                        body.clear();
+                        body.truncate(base);
                         i = start - 1;
                         continue;
                     }
@@ -75,7 +79,6 @@ public:
             }
             // Any other value: the "%" is dropped and its two characters are read as text.
         }
-        return body;
     }
 
 private:
@@ -153,7 +156,7 @@ private:
         return *codec;
     }
 
-    const QString& t;
+    const QStringView t;
     const int n;
     std::optional<GbkCodec> codec;
 };
@@ -177,16 +180,31 @@ int URLDecode_Hex(const QString& h) {
     return hi * 16 + lo;
 }
 
-QString URLDecode(const QString& urlcode) {
-    QString text = urlcode;
-    text.replace(QLatin1Char('+'), QLatin1Char(' '));
+void URLDecodeAppend(QStringView urlcode, QString& out) {
+    // Few texts hold a "+"; only those are copied to make each a blank.
+    QString blanked;
+    QStringView text = urlcode;
+    if (text.contains(QLatin1Char('+'))) {
+        blanked = text.toString().replace(QLatin1Char('+'), QLatin1Char(' '));
+        text = blanked;
+    }
     const int first = int(text.indexOf(QLatin1Char('%'))) + 1;
-    if (first == 0 || text.size() < 3)
-        return text;
+    if (first == 0 || text.size() < 3) {
+        out += text;
+        return;
+    }
     // The text before the first escape passes unchanged; from there on the walk reads every
     // character, so text after the last escape, valid or not, is kept as plain text once.
-    Decoder decoder(text);
-    return text.left(first - 1) + decoder.run(first);
+    out += text.first(first - 1);
+    Decoder(text).run(first, out);
+}
+
+QString URLDecode(const QString& urlcode) {
+    if (urlcode.isNull())
+        return {};
+    QString text = QStringLiteral(""); // an empty text decodes to the empty text, not to null
+    URLDecodeAppend(urlcode, text);
+    return text;
 }
 
 } // namespace webkit
