@@ -12,7 +12,8 @@ using namespace portal;
 namespace {
 
 // A link without the closing slash, named f.avi unless said otherwise.
-QString link(const QString& size, const QString& hash, const QString& name = QStringLiteral("f.avi")) {
+QString link(const QString& size, const QString& hash,
+             const QString& name = QStringLiteral("f.avi")) {
     return ed2kLink(name, size, hash, false);
 }
 
@@ -33,8 +34,8 @@ private Q_SLOTS:
 void TestSearchRows::bytesOfTheSizeField_data() {
     addColumns<QString, QJsonValue>({"link", "bytes"});
     QTest::newRow("zero") << link(QStringLiteral("0"), QStringLiteral("H")) << QJsonValue(0);
-    QTest::newRow("leading zeros") << link(QStringLiteral("007"), QStringLiteral("H"))
-                                   << QJsonValue(7);
+    QTest::newRow("leading zeros")
+        << link(QStringLiteral("007"), QStringLiteral("H")) << QJsonValue(7);
     QTest::newRow("2^53") << link(QStringLiteral("9007199254740992"), QStringLiteral("H"))
                           << QJsonValue(qint64(9007199254740992));
     // Past 2^53 a JSON number no longer holds every whole number exactly.
@@ -46,13 +47,13 @@ void TestSearchRows::bytesOfTheSizeField_data() {
     QTest::newRow("empty") << link(QString(), QStringLiteral("H")) << QJsonValue(QJsonValue::Null);
     QTest::newRow("sign") << link(QStringLiteral("+5"), QStringLiteral("H"))
                           << QJsonValue(QJsonValue::Null);
-    QTest::newRow("full-width digit") << link(QStringLiteral("５"), QStringLiteral("H"))
-                                      << QJsonValue(QJsonValue::Null);
+    QTest::newRow("full-width digit")
+        << link(QStringLiteral("５"), QStringLiteral("H")) << QJsonValue(QJsonValue::Null);
     // A name holding a vertical bar shifts the fields: the size field is a piece of the name.
     QTest::newRow("bar in name") << QStringLiteral("ed2k://|file|a|b.avi|5|H|")
                                  << QJsonValue(QJsonValue::Null);
-    QTest::newRow("too few fields") << QStringLiteral("ed2k://|file|a.avi")
-                                    << QJsonValue(QJsonValue::Null);
+    QTest::newRow("too few fields")
+        << QStringLiteral("ed2k://|file|a.avi") << QJsonValue(QJsonValue::Null);
 }
 
 void TestSearchRows::bytesOfTheSizeField() {
@@ -81,10 +82,10 @@ void TestSearchRows::uniqueFoldsSameSizeAndHash() {
     const QStringList links = {
         link(QStringLiteral("100"), QStringLiteral("abcDEF"), QStringLiteral("first.avi")),
         link(QStringLiteral("100"), QStringLiteral("ABCDEF"), QStringLiteral("same.file.avi")),
-        link(QStringLiteral("101"), QStringLiteral("abcdef")), // same hash, other size
-        link(QStringLiteral("100"), QStringLiteral("abcdeg")), // same size, other hash
+        link(QStringLiteral("101"), QStringLiteral("abcdef")),  // same hash, other size
+        link(QStringLiteral("100"), QStringLiteral("abcdeg")),  // same size, other hash
         link(QStringLiteral("0100"), QStringLiteral("abcdef")), // the same size written longer
-        QStringLiteral("ed2k://|file|a|b.avi|5|H|"),             // no size field to compare
+        QStringLiteral("ed2k://|file|a|b.avi|5|H|"),            // no size field to compare
         QStringLiteral("ed2k://|file|a|b.avi|5|H|"),
         link(QStringLiteral("101"), QStringLiteral("ABCDEF") + QStringLiteral("/")),
         link(QStringLiteral("101"), QStringLiteral("abcdef")),
@@ -124,12 +125,18 @@ void TestSearchRows::jsonCarriesCountOnlyWithUnique() {
 
 void TestSearchRows::textLinesAreTheRowsCells() {
     // Enough links to fill several output blocks; among them names with a tab, a line break and
-    // Chinese, a link without a name, and repeats of one file for --unique to fold.
+    // Chinese, a link without a name, and repeats of one file for --unique to fold. The names
+    // take turns between plain text, UTF-8 and GBK escapes, a "+", and escapes first read as GBK
+    // and then again as UTF-8, long and short: the text rows decode every name into one buffer.
+    const QStringList names = {QStringLiteral("电影\t%1\nx.%2"),
+                               QStringLiteral("%E7%94%B5%E5%BD%B1+%1\r.%2"),
+                               QStringLiteral("%B5%E7%D3%B0%1.%2"),
+                               QStringLiteral("x%C3%A9%E4%BD%A0%1.%2"), QStringLiteral("%1")};
     QStringList links;
     for (int i = 0; i < 3000; ++i) {
         const int file = i % 2500;
         links << link(QString::number(qint64(file) * 1000003), QStringLiteral("H%1").arg(file),
-                      QStringLiteral("电影\t%1\nx.%2").arg(i).arg(i % 2 ? "avi" : "rmvb"));
+                      names[i % names.size()].arg(i).arg(i % 2 ? "avi" : "rmvb"));
     }
     links << QStringLiteral("ed2k://|file|") << QStringLiteral("not a link");
     for (bool unique : {false, true}) {
@@ -147,7 +154,7 @@ void TestSearchRows::textLinesAreTheRowsCells() {
         for (const SearchRow& r : searchRows(links, QStringList(links.size()), unique)) {
             QStringList cells = {r.row.id, r.row.name, r.row.size, r.row.format, r.link};
             for (QString& cell : cells)
-                cell.replace(u'\t', u' ').replace(u'\n', u' ');
+                cell.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
             expected += cells.join(u'\t').toUtf8() + '\n';
         }
         QCOMPARE(printed.count('\n'), unique ? 2502 : 3002);
@@ -168,8 +175,9 @@ void TestSearchRows::commandLines() {
     QVERIFY(!dashed.json);
     QVERIFY(dashed.unique);
 
-    const CommandLine both = readCommandLine({QStringLiteral("--search"), QStringLiteral(" a b"),
-                                              QStringLiteral("--json"), QStringLiteral("--unique")});
+    const CommandLine both =
+        readCommandLine({QStringLiteral("--search"), QStringLiteral(" a b"),
+                         QStringLiteral("--json"), QStringLiteral("--unique")});
     QCOMPARE(both.action, A::Search);
     QCOMPARE(both.keyword, QStringLiteral(" a b"));
     QVERIFY(both.json && both.unique);
