@@ -109,8 +109,6 @@ void linkCells(QStringView link, char* sizeRoom, LinkCells& cells) {
     cells.sizeLength = 0;
     if (fields.name) {
         cells.name.truncate(0);
-        if (cells.name.isNull())
-            cells.name = QStringLiteral(""); // an empty name field is an empty name
         webkit::URLDecodeAppend(*fields.name, cells.name);
         cells.formatFrom = cells.name.lastIndexOf(u'.') + 1;
     } else {

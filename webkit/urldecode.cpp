@@ -181,6 +181,9 @@ int URLDecode_Hex(const QString& h) {
 }
 
 void URLDecodeAppend(QStringView urlcode, QString& out) {
+    // What was decoded is a text, the empty one included, never null.
+    if (out.isNull())
+        out = QStringLiteral("");
     // Few texts hold a "+"; only those are copied to make each a blank.
     QString blanked;
     QStringView text = urlcode;
@@ -202,7 +205,7 @@ void URLDecodeAppend(QStringView urlcode, QString& out) {
 QString URLDecode(const QString& urlcode) {
     if (urlcode.isNull())
         return {};
-    QString text = QStringLiteral(""); // an empty text decodes to the empty text, not to null
+    QString text;
     URLDecodeAppend(urlcode, text);
     return text;
 }

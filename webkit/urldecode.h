@@ -11,7 +11,8 @@ int URLDecode_Hex(const QString& h);
 // the first escapes that settle it; a lone two-byte UTF-8 form is read as GBK until a later
 // escape proves UTF-8, and then the whole text is decoded again. Never fails.
 QString URLDecode(const QString& urlcode);
-// The same, appended to `out`: one buffer serves for many texts.
+// The same, appended to `out`, which is never null afterwards: one buffer serves for many
+// texts.
 void URLDecodeAppend(QStringView urlcode, QString& out);
 
 } // namespace webkit
