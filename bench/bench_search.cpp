@@ -3,15 +3,16 @@
 // (44,000 links) against its floor, measured in the same run: the same two pages fetched through
 // localweb with a bare libcurl handle and decoded by ICU. Then the whole `corvale --search` over
 // that page, rows printed, against the same floor.
+#include "app/memory.h"
 #include "gbk.h"
+#include "portal/headless.h"
 #include "portal/search.h"
 #include "support/localweb.h"
-#include "app/memory.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 
 #include <curl/curl.h>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,10 +32,11 @@ constexpr int kLatencyMs = 100;
 QByteArray largeSearchPage(int links) {
     QString page = QStringLiteral("<html><head><title>搜索结果</title></head><body>\n");
     for (int i = 0; i < links; ++i)
-        page += QStringLiteral("<p>网友推荐：高清版<a href=\"ed2k://|file|%E7%94%B5%E5%BD%B1%1.rmvb|%2|"
-                               "0123456789ABCDEF0123456789ABCDEF|/\">电影 %1</a></p>\n")
-                    .arg(i)
-                    .arg(734003200 + i);
+        page +=
+            QStringLiteral("<p>网友推荐：高清版<a href=\"ed2k://|file|%E7%94%B5%E5%BD%B1%1.rmvb|%2|"
+                           "0123456789ABCDEF0123456789ABCDEF|/\">电影 %1</a></p>\n")
+                .arg(i)
+                .arg(734003200 + i);
     page += QStringLiteral("</body></html>\n");
     return toGbk(page);
 }
@@ -47,11 +50,11 @@ qint64 floorMs(const QByteArray& url, qsizetype expectedBytes) {
     std::string body;
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION,
-                     +[](char* data, size_t size, size_t n, void* user) {
-                         static_cast<std::string*>(user)->append(data, size * n);
-                         return size * n;
-                     });
+    curl_easy_setopt(
+        easy, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t n, void* user) {
+            static_cast<std::string*>(user)->append(data, size * n);
+            return size * n;
+        });
     for (int i = 0; i < 2; ++i) {
         body.clear();
         curl_easy_perform(easy);
@@ -72,17 +75,19 @@ qint64 floorMs(const QByteArray& url, qsizetype expectedBytes) {
     return clock.elapsed();
 }
 
-// One search for `keyword` from the call to its end; -1 when it found a number of links other
-// than `expected`.
-qint64 searchMs(const QString& keyword, qsizetype expected) {
+// One search for `keyword` from the call to its end, `then` done with its links within that
+// time; -1 when it found a number of links other than `expected`.
+qint64 searchMs(const QString& keyword, qsizetype expected,
+                const std::function<void(const QStringList&)>& then = {}) {
     portal::LinkSearch search;
     QEventLoop loop; // this is a command-line benchmark, not a window
     qsizetype found = -1;
-    QObject::connect(&search, &portal::LinkSearch::finished, &loop,
-                     [&](const QStringList& links) {
-                         found = links.size();
-                         loop.quit();
-                     });
+    QObject::connect(&search, &portal::LinkSearch::finished, &loop, [&](const QStringList& links) {
+        found = links.size();
+        if (then)
+            then(links);
+        loop.quit();
+    });
     QElapsedTimer clock;
     clock.start();
     search.huoquindex(keyword);
@@ -95,6 +100,18 @@ qint64 searchMs(const QString& keyword, qsizetype expected) {
         return -1;
     }
     return ms;
+}
+
+// The rows of `links` as `corvale --search` prints them, written to the null device as it
+// writes them to its output.
+void printRows(const QStringList& links) {
+    static FILE* const null = std::fopen("/dev/null", "w");
+    QByteArray block;
+    portal::appendTextRows(block, links, false, [](QByteArray& rows) {
+        std::fwrite(rows.constData(), 1, size_t(rows.size()), null);
+        rows.resize(0);
+    });
+    std::fflush(null);
 }
 
 // The whole command `corvale ARGS`, from its start to its exit, its output written to the null
@@ -128,18 +145,20 @@ int largePage() {
     const QByteArray page = largeSearchPage(kLinks);
     web.route(url, page, 200, QStringLiteral("raw"));
 
-    QList<qint64> floors, searches, commands, starts;
+    QList<qint64> floors, searches, printed, commands, starts;
     for (int round = 0; round < 9; ++round) {
         const qint64 f = floorMs(url.toUtf8(), page.size());
         const qint64 s = searchMs(keyword, kLinks);
+        const qint64 p = searchMs(keyword, kLinks, printRows);
         const qint64 c = commandMs({QStringLiteral("--search"), keyword});
         const qint64 v = commandMs({QStringLiteral("--version")});
-        if (f < 0 || s < 0 || c < 0 || v < 0)
+        if (f < 0 || s < 0 || p < 0 || c < 0 || v < 0)
             return 1;
         if (round == 0)
             continue;
         floors << f;
         searches << s;
+        printed << p;
         commands << c;
         starts << v;
     }
@@ -165,6 +184,9 @@ int largePage() {
     std::printf("  floor: libcurl + ICU, page twice  %s\n", qPrintable(list(floors)));
     std::printf("  link search                      %s\n", qPrintable(list(searches)));
     ratio("search", searches);
+    // What the command does between its start and its exit, in a process that has run it before.
+    std::printf("  search and rows, in this process %s\n", qPrintable(list(printed)));
+    ratio("search and rows", printed);
     std::printf("  corvale --search, rows printed   %s\n", qPrintable(list(commands)));
     std::printf("  of which starting: --version     %s\n", qPrintable(list(starts)));
     ratio("command", commands);
