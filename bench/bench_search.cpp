@@ -106,15 +106,10 @@ qint64 searchMs(const QString& keyword, qsizetype expected,
     return ms;
 }
 
-// The rows of `links` as `corvale --search` prints them, written to the null device as it
-// writes them to its output.
+// The rows of `links` as `corvale --search` prints them, written to the null device.
 void printRows(const QStringList& links) {
-    static FILE* const null = std::fopen("/dev/null", "w");
-    QByteArray block;
-    portal::appendTextRows(block, links, false, [](QByteArray& rows) {
-        std::fwrite(rows.constData(), 1, size_t(rows.size()), null);
-        rows.resize(0);
-    });
+    static std::FILE* const null = std::fopen("/dev/null", "w");
+    portal::printTextRows(null, links, false);
     std::fflush(null);
 }
 
@@ -186,12 +181,14 @@ int largePage() {
         std::sort(ms.begin(), ms.end());
         return ms[ms.size() / 2];
     };
-    auto ratio = [&](const char* what, const QList<qint64>& ms) {
-        std::printf("  ratio %s / floor: %.2f of the medians, %.2f of the best rounds "
+    auto ratio = [&](const char* what, const QList<qint64>& ms, const char* floor = "floor",
+                     const QList<qint64>* against = nullptr) {
+        const QList<qint64>& base = against ? *against : floors;
+        std::printf("  ratio %s / %s: %.2f of the medians, %.2f of the best rounds "
                     "(goal <= 1.5)\n",
-                    what, double(median(ms)) / double(median(floors)),
+                    what, floor, double(median(ms)) / double(median(base)),
                     double(*std::min_element(ms.begin(), ms.end())) /
-                        double(*std::min_element(floors.begin(), floors.end())));
+                        double(*std::min_element(base.begin(), base.end())));
     };
     std::printf("\nsearch page of %.1f MB, %d links (ms per round)\n", double(page.size()) / 1e6,
                 kLinks);
@@ -205,11 +202,7 @@ int largePage() {
     std::printf("  of which starting: --version     %s\n", qPrintable(list(starts)));
     ratio("command", commands);
     std::printf("  the floor as a process           %s\n", qPrintable(list(floorCommands)));
-    std::printf("  ratio command / floor as a process: %.2f of the medians, %.2f of the best "
-                "rounds\n",
-                double(median(commands)) / double(median(floorCommands)),
-                double(*std::min_element(commands.begin(), commands.end())) /
-                    double(*std::min_element(floorCommands.begin(), floorCommands.end())));
+    ratio("command", commands, "floor as a process", &floorCommands);
     return 0;
 }
 } // namespace

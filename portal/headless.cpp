@@ -301,25 +301,36 @@ void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
     flush(out);
 }
 
+namespace {
+
+// Writes `block` to `out` and empties it.
+void writeBlock(std::FILE* out, QByteArray& block) {
+    std::fwrite(block.constData(), 1, size_t(block.size()), out);
+    block.resize(0);
+}
+
+} // namespace
+
+void printTextRows(std::FILE* out, const QStringList& links, bool unique) {
+    QByteArray block;
+    appendTextRows(block, links, unique, [out](QByteArray& rows) { writeBlock(out, rows); });
+}
+
 int headlessSearch(const CommandLine& command) {
     int status = 1;
     LinkSearch search;
     QObject::connect(&search, &LinkSearch::finished, [&](const QStringList& links) {
-        auto write = [](QByteArray& block) {
-            std::fwrite(block.constData(), 1, size_t(block.size()), stdout);
-            block.resize(0);
-        };
-        QByteArray block;
         if (command.json) {
+            QByteArray block;
             for (const SearchRow& row : searchRows(links, search.linkSources(), command.unique)) {
                 block += searchRowJson(row, command.unique);
                 block += '\n';
                 if (block.size() >= kOutputBlock)
-                    write(block);
+                    writeBlock(stdout, block);
             }
-            write(block);
+            writeBlock(stdout, block);
         } else {
-            appendTextRows(block, links, command.unique, write);
+            printTextRows(stdout, links, command.unique);
         }
         std::fflush(stdout);
         status = links.isEmpty() ? 1 : 0;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
 #include <functional>
 
 namespace portal {
@@ -63,6 +64,9 @@ QByteArray searchRowJson(const SearchRow& row, bool unique);
 // `flush` whenever it holds about 64 KiB and once at the end, and `flush` empties it.
 void appendTextRows(QByteArray& out, const QStringList& links, bool unique,
                     const std::function<void(QByteArray&)>& flush);
+
+// The same text rows written to `out`, a block at a time, as `corvale --search` prints them.
+void printTextRows(std::FILE* out, const QStringList& links, bool unique);
 
 // Runs the link search without a window and prints one line per row. Returns the exit status:
 // 0 links found, 1 none.
